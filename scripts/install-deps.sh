@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what building and testing Vintrel needs on Debian 12; installs only what is missing,
+# so running it again is quick and harmless.
+set -euo pipefail
+
+need_root() { if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi; }
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  clang libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  mdbtools nodejs npm
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  need_root apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive need_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

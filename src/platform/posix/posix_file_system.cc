@@ -1,0 +1,92 @@
+#include "platform/posix/posix_file_system.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+#include "compaction/raised_error.h"
+#include "platform/posix/system_error.h"
+#include "text/utf.h"
+
+namespace vintrel {
+namespace {
+
+std::string AbsolutePath(const std::u16string& path) {
+  std::string name = ToUtf8(path);
+  if (!name.empty() && name.front() == '/') return name;
+  char directory[PATH_MAX];
+  if (::getcwd(directory, sizeof directory) == nullptr) RaiseFileError(errno, name);
+  std::string absolute(directory);
+  if (absolute.back() != '/') absolute += '/';
+  return absolute + name;
+}
+
+bool IsRegularFile(const std::string& path, struct stat& info) {
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Looks the file up the way every operation on it does: a directory or anything else that is
+// not a regular file is not found.
+struct stat StatFile(const std::string& path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) RaiseFileError(errno, path);
+  if (!S_ISREG(info.st_mode)) throw RaisedError(u"File not found");
+  return info;
+}
+
+void RemoveFile(const std::string& path, bool force) {
+  const struct stat info = StatFile(path);
+  // POSIX lets anyone who may write the directory unlink a file; the read-only attribute this
+  // mirrors belongs to the file itself.
+  if (!force && (info.st_mode & S_IWUSR) == 0) throw RaisedError(u"Permission denied");
+  if (::unlink(path.c_str()) != 0) RaiseFileError(errno, path);
+}
+
+bool IsBareName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
+         name.find('\0') == std::string::npos;
+}
+
+// Renames without ever replacing an existing file. Where the file system has no such rename,
+// a hard link followed by removing the old name gives the same guarantee; an interruption
+// between the two leaves both names on the same data, never neither.
+void RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+  if (errno != EINVAL && errno != ENOSYS) RaiseFileError(errno, errno == EEXIST ? to : from);
+  if (::link(from.c_str(), to.c_str()) != 0) RaiseFileError(errno, errno == EEXIST ? to : from);
+  if (::unlink(from.c_str()) != 0) RaiseFileError(errno, from);
+}
+
+}  // namespace
+
+void PosixFile::Delete(bool force) { RemoveFile(path_, force); }
+
+void PosixFile::SetName(const std::u16string& name) {
+  const std::string newName = ToUtf8(name);
+  if (!IsBareName(newName)) throw RaisedError(u"Bad file name or number");
+  StatFile(path_);
+  const std::string target = path_.substr(0, path_.rfind('/') + 1) + newName;
+  RenameNoReplace(path_, target);
+  path_ = target;
+}
+
+bool PosixFileSystem::FileExists(const std::u16string& path) {
+  struct stat info;
+  return IsRegularFile(AbsolutePath(path), info);
+}
+
+void PosixFileSystem::DeleteFile(const std::u16string& path, bool force) {
+  RemoveFile(AbsolutePath(path), force);
+}
+
+std::shared_ptr<File> PosixFileSystem::GetFile(const std::u16string& path) {
+  std::string absolute = AbsolutePath(path);
+  StatFile(absolute);
+  return std::make_shared<PosixFile>(std::move(absolute));
+}
+
+}  // namespace vintrel
