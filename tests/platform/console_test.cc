@@ -1,0 +1,70 @@
+// The console front-end as a user runs it: in the current directory, with no arguments.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+
+#include "temp_directory.h"
+
+namespace vintrel {
+namespace {
+
+using testing::ListDirectory;
+using testing::ReadFile;
+using testing::TempDirectory;
+using testing::WriteFile;
+
+struct Outcome {
+  int status;
+  std::string output;
+};
+
+Outcome RunConsole() {
+  FILE* pipe = ::popen(VINTREL_CONSOLE " 2>&1", "r");
+  std::string output;
+  std::array<char, 256> buffer;
+  size_t read;
+  while ((read = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), read);
+  const int status = ::pclose(pipe);
+  return {WEXITSTATUS(status), output};
+}
+
+TEST(ConsoleTest, EmptyDirectoryPrintsSixNotFoundEntriesAndCreatesNothing) {
+  TempDirectory directory;
+  const Outcome outcome = RunConsole();
+
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.output,
+            "lift.mdb not found\r\nlog.mdb not found\r\nprof.mdb not found\r\n"
+            "rang_lift.mdb not found\r\nrang_log.mdb not found\r\nrang_prof.mdb not found\r\n");
+  EXPECT_TRUE(ListDirectory().empty());
+}
+
+TEST(ConsoleTest, LoneScratchFileBecomesTheDatabaseWithTheSameBytes) {
+  TempDirectory directory;
+  const std::string bytes("\x00\x01\x00\x00Standard Jet DB\xff\r\n", 22);
+  WriteFile("lift1.mdb", bytes);
+
+  const Outcome outcome = RunConsole();
+
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_TRUE(outcome.output.starts_with("lift.mdb not found\r\nlog.mdb not found\r\n"));
+  EXPECT_EQ(ListDirectory(), std::vector<std::string>{"lift.mdb"});
+  EXPECT_EQ(ReadFile("lift.mdb"), bytes);
+}
+
+TEST(ConsoleTest, FailureGoesToStandardErrorWithExitStatusOne) {
+  TempDirectory directory;
+  WriteFile("lift.mdb", "data");
+
+  const Outcome outcome = RunConsole();
+
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.output, "Provider cannot be found. It may not be properly installed.\n");
+  EXPECT_EQ(ReadFile("lift.mdb"), "data");
+}
+
+}  // namespace
+}  // namespace vintrel
