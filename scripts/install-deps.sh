@@ -9,8 +9,10 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  mdbtools nodejs npm
+  mdbtools
 )
+# Node.js may come from elsewhere than Debian (with npm inside); Debian's npm would conflict.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for p in "${packages[@]}"; do
