@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "compaction/raised_error.h"
+#include "platform/posix/connection_string.h"
 #include "platform/posix/posix_file_system.h"
 #include "temp_directory.h"
 #include "text/utf.h"
@@ -54,10 +55,7 @@ class HookedFileSystem final : public FileSystem {
 };
 
 std::string DataSource(const std::u16string& connection) {
-  const std::string text = ToUtf8(connection);
-  const std::string key = "Data Source=";
-  const size_t start = text.find(key) + key.size();
-  return text.substr(start, text.find(';', start) - start);
+  return ToUtf8(ConnectionString::Parse(connection).Get(u"Data Source").value_or(u""));
 }
 
 class CopyingEngine final : public Engine {
