@@ -1,0 +1,75 @@
+#include "jet/database.h"
+
+#include <filesystem>
+
+#include "jet/jet_error.h"
+#include "jet/table_reader.h"
+
+namespace vintrel::jet {
+namespace {
+
+int64_t SignedField(const Field& field) {
+  if (field.null) return 0;
+  ByteView view(field.bytes, "catalog", kCatalogPage);
+  switch (field.bytes.size()) {
+    case 2: return static_cast<int16_t>(view.U16(0));
+    case 4: return static_cast<int32_t>(view.U32(0));
+    default: view.Fail("a catalog number has " + std::to_string(field.bytes.size()) + " bytes");
+  }
+}
+
+}  // namespace
+
+Database::Database(std::unique_ptr<PageSource> source, const std::string& path)
+    : source_(std::move(source)), header_(ReadDatabaseHeader(*source_, path)) {
+  if (header_.has_password) throw JetError("Not a valid password.");
+  text_ = TextEncoding{format().version == Version::kJet4, header_.code_page};
+  pages_ = std::make_unique<PageCache>(*source_, format().page_size, header_.database_key);
+}
+
+std::unique_ptr<Database> Database::Open(const std::string& path) {
+  // Messages name the file by its full path, whatever the caller passed.
+  std::string full = std::filesystem::absolute(path).lexically_normal().string();
+  return std::unique_ptr<Database>(new Database(OpenFileSource(full), full));
+}
+
+std::unique_ptr<Database> Database::OpenBytes(std::vector<uint8_t> bytes,
+                                              const std::string& name) {
+  return std::unique_ptr<Database>(new Database(MemorySource(std::move(bytes)), name));
+}
+
+TableDefinition Database::ReadTable(uint32_t definition_page) {
+  return ReadTableDefinition(*pages_, format(), text_, definition_page);
+}
+
+std::vector<CatalogEntry> Database::ReadCatalog() {
+  TableDefinition catalog = ReadTable(kCatalogPage);
+  int id = -1, parent = -1, name = -1, type = -1, flags = -1;
+  for (size_t c = 0; c < catalog.columns.size(); ++c) {
+    const std::u16string& column = catalog.columns[c].name;
+    int index = static_cast<int>(c);
+    if (column == u"Id") id = index;
+    if (column == u"ParentId") parent = index;
+    if (column == u"Name") name = index;
+    if (column == u"Type") type = index;
+    if (column == u"Flags") flags = index;
+  }
+  if (id < 0 || parent < 0 || name < 0 || type < 0 || flags < 0) {
+    RaiseDamaged("table definition", kCatalogPage, "the catalog lacks one of its columns");
+  }
+  std::vector<CatalogEntry> entries;
+  TableReader reader(*pages_, format(), catalog);
+  std::vector<Field> fields;
+  while (reader.Next(fields)) {
+    CatalogEntry entry;
+    entry.id = static_cast<int32_t>(SignedField(fields[id]));
+    entry.parent_id = static_cast<int32_t>(SignedField(fields[parent]));
+    entry.name = text_.Decode(fields[name].bytes);
+    entry.type = static_cast<int16_t>(SignedField(fields[type]));
+    entry.flags = static_cast<uint32_t>(SignedField(fields[flags]));
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+}  // namespace vintrel::jet

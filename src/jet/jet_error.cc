@@ -1,0 +1,10 @@
+#include "jet/jet_error.h"
+
+namespace vintrel::jet {
+
+void RaiseDamaged(const char* structure, uint32_t page, const std::string& detail) {
+  throw JetError("The database is damaged: " + std::string(structure) + " at page " +
+                 std::to_string(page) + ": " + detail + ".");
+}
+
+}  // namespace vintrel::jet

@@ -1,0 +1,19 @@
+// The one exception type of the Jet engine. Its message is the complete description a user
+// sees, so callers pass it on unchanged.
+#pragma once
+
+#include <stdexcept>
+#include <cstdint>
+#include <string>
+
+namespace vintrel::jet {
+
+class JetError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A damaged structure: the description names the kind of structure and its page.
+[[noreturn]] void RaiseDamaged(const char* structure, uint32_t page, const std::string& detail);
+
+}  // namespace vintrel::jet

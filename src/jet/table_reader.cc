@@ -1,0 +1,158 @@
+#include "jet/table_reader.h"
+
+#include <string>
+
+#include "jet/long_value.h"
+
+namespace vintrel::jet {
+namespace {
+
+constexpr const char* kStructure = "data page";
+// A moved row points at its new place; Jet moves a row at most once, more hops mean damage.
+constexpr int kMaxMoves = 4;
+
+// The row's variable-offset table: `var_count + 1` offsets, the last one ending the data.
+void ReadVarOffsets(const ByteView& row, const Format& format, size_t mask_size,
+                    size_t var_count, std::vector<size_t>& offsets) {
+  offsets.clear();
+  const size_t width = format.row_column_count_size;
+  const size_t count_at = row.size() - mask_size - width;
+  if (!format.row_has_jump_table) {
+    for (size_t i = 0; i <= var_count; ++i) {
+      if (count_at < width * (i + 1)) row.Fail("the variable-offset table overruns the row");
+      offsets.push_back(row.U16(count_at - width * (i + 1)));
+    }
+    return;
+  }
+  size_t jumps = (row.size() - 1) / 256;
+  if (count_at < jumps + var_count + 1) row.Fail("the variable-offset table overruns the row");
+  const size_t table_at = count_at - jumps - 1;  // slot 0; later slots precede it
+  // The jump table is sized by the row's length; when the offsets never reach the last
+  // multiple of 256 its last entry is filler.
+  if ((table_at - var_count) / 256 < jumps) --jumps;
+  size_t passed = 0;
+  for (size_t i = 0; i <= var_count; ++i) {
+    while (passed < jumps && row.U8(count_at - 1 - passed) <= i) ++passed;
+    offsets.push_back(row.U8(table_at - i) + 256 * passed);
+  }
+}
+
+}  // namespace
+
+void DecodeRow(PageCache& pages, const Format& format, const TableDefinition& table,
+               const ByteView& row, std::vector<size_t>& var_offsets,
+               std::vector<Field>& fields) {
+  const size_t width = format.row_column_count_size;
+  const size_t column_count = width == 1 ? row.U8(0) : row.U16(0);
+  const size_t mask_size = (column_count + 7) / 8;
+  if (row.size() < width + mask_size) row.Fail("a row is shorter than its null mask");
+  const size_t mask_at = row.size() - mask_size;
+
+  size_t var_count = 0;
+  if (table.var_column_count > 0) {
+    if (row.size() < width * 2 + mask_size) row.Fail("a row has no variable-column count");
+    size_t count_at = mask_at - width;
+    var_count = width == 1 ? row.U8(count_at) : row.U16(count_at);
+    ReadVarOffsets(row, format, mask_size, var_count, var_offsets);
+  }
+
+  fields.resize(table.columns.size());
+  for (size_t c = 0; c < table.columns.size(); ++c) {
+    const Column& column = table.columns[c];
+    Field& field = fields[c];
+    field.bytes.clear();
+    field.flag = false;
+    field.null = true;
+    bool has_bit = column.number < mask_size * 8;
+    bool bit = has_bit && (row.U8(mask_at + column.number / 8) >> (column.number % 8)) & 1;
+    if (column.type == static_cast<uint8_t>(ColumnType::kBoolean)) {
+      field.null = false;
+      field.flag = bit;
+      continue;
+    }
+    // Columns added after the row was written are absent from it.
+    if (!bit || column.number >= column_count) continue;
+    ByteView data;
+    if (column.fixed()) {
+      data = row.Sub(width + column.fixed_offset, column.length);
+    } else {
+      if (column.var_index >= var_count) continue;
+      size_t start = var_offsets[column.var_index];
+      size_t end = var_offsets[column.var_index + 1];
+      if (start > end || end > mask_at) {
+        row.Fail("variable column " + std::to_string(column.number) + " has bounds " +
+                 std::to_string(start) + ".." + std::to_string(end));
+      }
+      data = row.Sub(start, end - start);
+    }
+    field.null = false;
+    if (column.long_value()) {
+      ReadLongValue(pages, format, data, field.bytes);
+    } else {
+      field.bytes.assign(data.bytes().begin(), data.bytes().end());
+    }
+  }
+}
+
+TableReader::TableReader(PageCache& pages, const Format& format, const TableDefinition& table)
+    : pages_(pages),
+      format_(format),
+      table_(table),
+      map_(pages, format, table.usage_map, table.page) {}
+
+bool TableReader::AdvancePage() {
+  std::optional<uint32_t> next = map_.NextPage(started_ ? page_number_ + 1 : 0);
+  started_ = true;
+  while (next) {
+    if (*next >= pages_.page_count()) {
+      RaiseDamaged("usage map", table_.page,
+                   "it marks page " + std::to_string(*next) + " beyond the end of the file");
+    }
+    PageRef page = pages_.Get(*next, kStructure);
+    page_number_ = *next;
+    // A map may still mark pages the table has given up; only its own data pages count.
+    if (page->type() == PageType::kData) {
+      DataPage data(page, format_, kStructure);
+      if (data.owner() == table_.page) {
+        page_.emplace(std::move(data));
+        next_row_ = 0;
+        return true;
+      }
+    }
+    if (*next == UINT32_MAX) break;
+    next = map_.NextPage(*next + 1);
+  }
+  page_.reset();
+  return false;
+}
+
+ByteView TableReader::ResolveMoved(ByteView pointer_row, PageRef& keep) const {
+  // The row a moved row points at is itself flagged deleted, so that scans pass over it.
+  for (int moves = 0; moves < kMaxMoves; ++moves) {
+    RowPointer where = RowPointer::FromU32(pointer_row.U32(0));
+    keep = pages_.Get(where.page, kStructure);
+    DataPage target(keep, format_, kStructure);
+    RowSlot slot = target.Row(where.row);
+    if (!slot.moved) return slot.bytes;
+    pointer_row = slot.bytes;
+  }
+  pointer_row.Fail("a moved row is moved more than " + std::to_string(kMaxMoves) + " times");
+}
+
+bool TableReader::Next(std::vector<Field>& fields) {
+  while (true) {
+    if (!page_ || next_row_ >= page_->row_count()) {
+      if (!AdvancePage()) return false;
+      continue;
+    }
+    RowSlot slot = page_->Row(next_row_++);
+    if (slot.deleted) continue;
+    ByteView row = slot.bytes;
+    PageRef keep;
+    if (slot.moved) row = ResolveMoved(row, keep);
+    vintrel::jet::DecodeRow(pages_, format_, table_, row, var_offsets_, fields);
+    return true;
+  }
+}
+
+}  // namespace vintrel::jet
