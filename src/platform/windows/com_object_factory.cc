@@ -1,0 +1,33 @@
+#include "platform/windows/com_object_factory.h"
+
+#include "platform/windows/windows_api.h"
+
+#include <string>
+
+#include <wrl/client.h>
+
+#include "platform/windows/com_error.h"
+#include "platform/windows/com_objects.h"
+#include "platform/windows/wide_text.h"
+
+namespace vintrel {
+
+std::shared_ptr<PlatformObject> ComObjectFactory::CreateObject(ClassId classId) {
+  const std::wstring text = ToWide(classId.text);
+  CLSID classIdentifier;
+  HRESULT status = ::CLSIDFromString(text.c_str(), &classIdentifier);
+  if (FAILED(status)) RaiseComFailure(status);
+
+  Microsoft::WRL::ComPtr<IDispatch> object;
+  status = ::CoCreateInstance(classIdentifier, nullptr, CLSCTX_SERVER, IID_PPV_ARGS(&object));
+  if (FAILED(status)) RaiseComFailure(status);
+
+  DispatchObject dispatch(std::move(object));
+  if (classId.text == kFileSystemObjectClass.text) {
+    return std::make_shared<ComFileSystem>(std::move(dispatch));
+  }
+  if (classId.text == kJetEngineClass.text) return std::make_shared<ComEngine>(std::move(dispatch));
+  return std::make_shared<ComObject>(std::move(dispatch));
+}
+
+}  // namespace vintrel
