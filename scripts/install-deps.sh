@@ -24,3 +24,12 @@ if [ ${#missing[@]} -gt 0 ]; then
   need_root apt-get update -qq
   DEBIAN_FRONTEND=noninteractive need_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The Jet oracle tests' Node packages, at the versions their package-lock.json pins.
+oracle_dir="$(cd "$(dirname "$0")/.." && pwd)/tests/jet/oracle"
+locked_reader=$(node -p "require('$oracle_dir/package-lock.json').packages['node_modules/mdb-reader'].version")
+installed_reader=$(node -p "try { require('$oracle_dir/node_modules/mdb-reader/package.json').version } catch { '' }")
+if [ "$locked_reader" != "$installed_reader" ]; then
+  echo "Installing the Node packages of $oracle_dir"
+  npm ci --prefix "$oracle_dir" --no-audit --no-fund
+fi
