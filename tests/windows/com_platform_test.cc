@@ -1,0 +1,95 @@
+// The COM platform against the system's own Scripting Runtime (Wine's, in CI).
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "compaction/raised_error.h"
+#include "platform/windows/com_apartment.h"
+#include "platform/windows/com_object_factory.h"
+#include "platform/windows/com_objects.h"
+#include "scratch_directory.h"
+
+namespace vintrel {
+namespace {
+
+// Wine's Scripting Runtime lacks File.Delete and the Name assignment; Windows' has them.
+bool RunningUnderWine() {
+  return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+std::u16string DescriptionOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const RaisedError& failure) {
+    return failure.description();
+  }
+  ADD_FAILURE() << "the call did not fail";
+  return {};
+}
+
+class ComPlatformTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fileSystem_ = std::dynamic_pointer_cast<FileSystem>(objects_.CreateObject(kFileSystemObjectClass));
+    ASSERT_NE(fileSystem_, nullptr);
+  }
+
+  ComApartment apartment_;
+  testing::ScratchDirectory directory_;
+  ComObjectFactory objects_;
+  std::shared_ptr<FileSystem> fileSystem_;
+};
+
+TEST_F(ComPlatformTest, FileExistsSeesFilesOfTheCurrentDirectoryOnly) {
+  directory_.Write(L"lift.mdb", "data");
+  ::CreateDirectoryW(L"log.mdb", nullptr);
+  EXPECT_TRUE(fileSystem_->FileExists(u"lift.mdb"));
+  EXPECT_FALSE(fileSystem_->FileExists(u"lift1.mdb"));
+  EXPECT_FALSE(fileSystem_->FileExists(u"log.mdb"));
+  ::RemoveDirectoryW(L"log.mdb");
+}
+
+TEST_F(ComPlatformTest, DeleteFileRemovesAWritableFile) {
+  directory_.Write(L"lift1.mdb", "scratch");
+  fileSystem_->DeleteFile(u"lift1.mdb", false);
+  EXPECT_FALSE(directory_.Exists(L"lift1.mdb"));
+}
+
+TEST_F(ComPlatformTest, DeleteFileWithoutForceLeavesAReadOnlyFile) {
+  directory_.Write(L"lift1.mdb", "scratch", /*readOnly=*/true);
+  EXPECT_EQ(DescriptionOf([&] { fileSystem_->DeleteFile(u"lift1.mdb", false); }), u"Permission denied");
+  EXPECT_EQ(directory_.Read(L"lift1.mdb"), "scratch");
+}
+
+TEST_F(ComPlatformTest, MissingFilesAreNotFound) {
+  EXPECT_EQ(DescriptionOf([&] { fileSystem_->DeleteFile(u"lift1.mdb", false); }), u"File not found");
+  EXPECT_EQ(DescriptionOf([&] { fileSystem_->GetFile(u"lift.mdb"); }), u"File not found");
+}
+
+TEST_F(ComPlatformTest, FileDeleteAndRenameSucceedOrRaiseADescription) {
+  directory_.Write(L"lift.mdb", "database");
+  directory_.Write(L"lift1.mdb", "compacted");
+  const std::shared_ptr<File> database = fileSystem_->GetFile(u"lift.mdb");
+  const std::shared_ptr<File> scratch = fileSystem_->GetFile(u"lift1.mdb");
+  ASSERT_NE(database, nullptr);
+  ASSERT_NE(scratch, nullptr);
+  if (RunningUnderWine()) {
+    EXPECT_NE(DescriptionOf([&] { database->Delete(false); }), u"");
+    EXPECT_NE(DescriptionOf([&] { scratch->SetName(u"lift.mdb"); }), u"");
+    EXPECT_EQ(directory_.Listing(), L"lift.mdb lift1.mdb ");
+    return;
+  }
+  database->Delete(false);
+  scratch->SetName(u"lift.mdb");
+  EXPECT_EQ(directory_.Read(L"lift.mdb"), "compacted");
+  EXPECT_EQ(directory_.Listing(), L"lift.mdb ");
+}
+
+TEST_F(ComPlatformTest, CreatingAnUnavailableClassRaisesADescription) {
+  const ClassId unregistered{u"{5C3B0F27-8E0A-4D55-9B1E-6A1B2C3D4E5F}"};
+  EXPECT_NE(DescriptionOf([&] { objects_.CreateObject(unregistered); }), u"");
+  EXPECT_NE(DescriptionOf([&] { objects_.CreateObject(ClassId{u"not a class id"}); }), u"");
+}
+
+}  // namespace
+}  // namespace vintrel
