@@ -50,21 +50,23 @@ const UNDEFINED_IN_1252 = /[\u0081\u008d\u008f\u0090\u009d]/g;
 // compared in. `source` is "mdb-reader", "mdb-export", "raw-pages", or "cp1252-decoded" for Jet 3
 // text that a full code-page decoder produced (ours, or the raw page decoder's) when it is
 // compared with mdb-reader's. Every normalisation the checks rely on:
-//  1. binary, ole, unknown types: mdb-reader and the raw page decoder give a Buffer, mdb-export
-//     (-b hex) uppercase hex; canonical is lowercase hex.
+//  1. binary, ole, unknown types: mdb-reader and the raw page decoder give a Buffer; canonical is
+//     lowercase hex.
 //  2. datetime: mdb-reader gives a Date holding the stored day count as milliseconds since the
 //     Unix epoch; canonical is "YYYY-MM-DD HH:MM:SS.mmm" read from its UTC fields.
 //  3. float, double: NaN and the infinities become the strings "NaN", "Infinity", "-Infinity",
 //     and negative zero becomes 0 (JSON has none of them).
-//  4. repid: mdb-reader gives lowercase hex groups without braces; mdb-export (-b hex) gives the
-//     hex of the text "{...}"; canonical is "{...}" with uppercase hex.
+//  4. repid: mdb-reader gives lowercase hex groups without braces; canonical is "{...}" with
+//     uppercase hex.
 //  5. numeric: mdb-reader writes a zero with the sign bit set as "-0..."; canonical has no sign
 //     on zero.
 //  6. Jet 3 text and memo compared with mdb-reader: the five characters a full decoder gives for
 //     the bytes code page 1252 leaves undefined become U+FFFD, as mdb-reader writes them.
-//  7. mdb-export's CSV: integers, booleans (0/1) and exact decimals arrive as text and become
-//     JSON integers, true/false and strings; null arrives as an empty unquoted field (the caller
-//     passes null).
+//  7. mdb-export's CSV: integers, booleans (0/1) and exact decimals (currency, numeric) arrive as
+//     text and become JSON integers, true/false and strings; null arrives as an empty unquoted
+//     field (the caller passes null). Other types are not taken from mdb-export: it cuts text and
+//     binary at the first zero byte, writes "?" for characters it cannot convert, drops a dash
+//     from GUIDs, and prints floating-point numbers and dates with fewer digits than stored.
 export function canonicalValue(source, type, value) {
   if (value === null) return null;
   if (source === "mdb-export") return fromExport(type, value);
@@ -100,11 +102,7 @@ function fromExport(type, text) {
   switch (type) {
     case "boolean": return text === "1";
     case "byte": case "integer": case "long": return Number.parseInt(text, 10);
-    case "currency": case "numeric": case "text": case "memo": return text;
-    case "binary": case "ole": return text.toLowerCase();
-    case "repid": return Buffer.from(text, "hex").toString("latin1").toUpperCase();
-    default:
-      // mdb-export prints these with fewer digits than stored, so it cannot check them exactly.
-      throw new Error(`a ${type} column cannot be checked exactly against mdb-export`);
+    case "currency": case "numeric": return text;
+    default: throw new Error(`a ${type} column cannot be checked exactly against mdb-export`);
   }
 }

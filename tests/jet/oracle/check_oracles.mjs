@@ -1,17 +1,22 @@
-// Checks the raw page decoder, on which the check of columns that mdb-reader refuses rests,
-// against mdb-reader on every table that mdb-reader does read: the same columns in the same
-// order, the same number of live rows, and the same rows when each value is reduced to what the
-// decoder can tell by itself (null or not, booleans, little-endian integers, text, binary bytes).
-//   node check_raw_decoder.mjs <fixtures folder>     exits 0, 1, or 77 when the folder is absent
+// Checks the two sources that stand in for mdb-reader on the tables it refuses (see
+// lib/column_by_column.mjs) against mdb-reader itself, on every table that mdb-reader does read:
+//  - the raw page decoder: the same columns in the same order, the same number of live rows, and
+//    the same rows when each value is reduced to what the decoder can tell by itself (null or
+//    not, booleans, little-endian integers, text, binary bytes);
+//  - mdb-export: the same values, column by column, for every type taken from it.
+//   node check_oracles.mjs <fixtures folder>     exits 0, 1, or 77 when the folder is absent
 import { existsSync, readdirSync, readFileSync } from "node:fs";
 import { join } from "node:path";
 import MDBReader from "mdb-reader";
 import { RawDatabase } from "./lib/raw_pages.mjs";
 import { canonicalValue, typeNameOfCode, typeNameOfReaderType } from "./lib/normalise.mjs";
 import { sortedValues } from "./lib/column_by_column.mjs";
+import { mdbExport } from "./lib/mdbtools.mjs";
+import { readerDump } from "./lib/reader_dump.mjs";
 
 const EXIT_SKIP = 77;
 const FOLDERS = ["jet4", "jet3"];
+const EXPORT_TYPES = new Set(["boolean", "byte", "integer", "long", "currency", "numeric"]);
 
 function fromReader(type, value) {
   if (value === null || type === "boolean") return value;
@@ -47,7 +52,7 @@ function fromRaw(raw, type, bytes) {
   return "present";
 }
 
-function checkFile(file) {
+function checkRawDecoder(file) {
   const bytes = readFileSync(file);
   const reader = new MDBReader(bytes);
   const raw = new RawDatabase(bytes);
@@ -85,20 +90,43 @@ function checkFile(file) {
   return { problems, checked };
 }
 
+function checkExport(file) {
+  const problems = [];
+  let checked = 0;
+  for (const table of readerDump(file).tables.filter((t) => !t.refused)) {
+    const exported = mdbExport(file, table.name);
+    table.columns.forEach((column, i) => {
+      if (!EXPORT_TYPES.has(column.type)) return;
+      const at = exported.columns.indexOf(column.name);
+      const expected = sortedValues(table.rows.map((row) => row[i]));
+      const actual = sortedValues(exported.rows.map((row) => canonicalValue("mdb-export", column.type, row[at])));
+      if (JSON.stringify(expected) !== JSON.stringify(actual)) {
+        problems.push(`${file} table ${table.name} column ${column.name}: mdb-export's values differ from mdb-reader's`);
+      }
+    });
+    checked++;
+  }
+  return { problems, checked };
+}
+
 const folder = process.argv[2];
 if (!folder || !existsSync(folder)) {
   console.log(`skipped: fixtures folder ${folder} is absent`);
   process.exit(EXIT_SKIP);
 }
 let problems = [];
-let tables = 0;
+const checked = { raw: 0, export: 0 };
 for (const sub of FOLDERS) {
   for (const name of readdirSync(join(folder, sub)).filter((n) => n.endsWith(".mdb")).sort()) {
-    const result = checkFile(join(folder, sub, name));
-    problems = problems.concat(result.problems);
-    tables += result.checked;
+    const file = join(folder, sub, name);
+    const raw = checkRawDecoder(file);
+    const exported = checkExport(file);
+    problems = problems.concat(raw.problems, exported.problems);
+    checked.raw += raw.checked;
+    checked.export += exported.checked;
   }
 }
 for (const p of problems) console.log(`- ${p}`);
-console.log(`raw page decoder: ${tables - problems.length} tables agree with mdb-reader, ${problems.length} do not`);
+console.log(`checked against mdb-reader: the raw page decoder on ${checked.raw} tables, mdb-export on ` +
+  `${checked.export} tables; ${problems.length} disagreements`);
 process.exit(problems.length === 0 ? 0 : 1);
