@@ -146,6 +146,7 @@ struct Format {
   size_t index_next_page;
   size_t index_tail_page;
   size_t index_prefix_length;
+  size_t index_prefix_length_size;
   size_t index_entry_mask;
   size_t index_first_entry;
 };
@@ -170,7 +171,7 @@ inline constexpr Format kJet3Format = {
     .logical_index_related_table = 13, .logical_index_cascade_updates = 17,
     .logical_index_cascade_deletes = 18, .logical_index_kind = 19,
     .index_prev_page = 8, .index_next_page = 12, .index_tail_page = 16,
-    .index_prefix_length = 20, .index_entry_mask = 22, .index_first_entry = 0xF8,
+    .index_prefix_length = 20, .index_prefix_length_size = 1, .index_entry_mask = 22, .index_first_entry = 0xF8,
 };
 
 inline constexpr Format kJet4Format = {
@@ -187,13 +188,13 @@ inline constexpr Format kJet4Format = {
     .column_precision = 11, .column_scale = 12, .column_flags = 15,
     .column_fixed_offset = 21, .column_length = 23, .name_length_size = 2,
     .real_index_entry_size = 52, .real_index_columns = 4, .real_index_used_pages = 34,
-    .real_index_first_page = 38, .real_index_flags = 42,
+    .real_index_first_page = 38, .real_index_flags = 46,
     .logical_index_entry_size = 28, .logical_index_number = 4, .logical_index_real_index = 8,
     .logical_index_related_table_type = 12, .logical_index_related_index = 13,
     .logical_index_related_table = 17, .logical_index_cascade_updates = 21,
     .logical_index_cascade_deletes = 22, .logical_index_kind = 23,
     .index_prev_page = 12, .index_next_page = 16, .index_tail_page = 20,
-    .index_prefix_length = 24, .index_entry_mask = 27, .index_first_entry = 0x1E0,
+    .index_prefix_length = 24, .index_prefix_length_size = 2, .index_entry_mask = 27, .index_first_entry = 0x1E0,
 };
 
 // Columns an index can have; unused slots hold this column number.

@@ -1,0 +1,71 @@
+#include "jet/write/page_output.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "jet/jet_error.h"
+
+namespace vintrel::jet {
+
+PageOutput::PageOutput(const std::string& path, uint32_t page_size)
+    : path_(path), page_size_(page_size) {
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd_ < 0) Fail("create");
+}
+
+PageOutput::~PageOutput() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void PageOutput::Fail(const std::string& what) const {
+  throw JetError("Could not " + what + " '" + path_ + "': " + std::strerror(errno) + ".");
+}
+
+uint32_t PageOutput::Allocate() {
+  while (reserved_.count(next_) != 0) ++next_;
+  return next_++;
+}
+
+void PageOutput::Write(uint32_t number, std::span<const uint8_t> bytes) {
+  const uint64_t offset = static_cast<uint64_t>(number) * page_size_;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+                         static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) Fail("write");
+    done += static_cast<size_t>(n);
+  }
+  if (number + 1 > written_end_) written_end_ = number + 1;
+}
+
+uint32_t PageOutput::page_count() const {
+  uint32_t count = next_;
+  if (!reserved_.empty() && *reserved_.rbegin() + 1 > count) count = *reserved_.rbegin() + 1;
+  return count;
+}
+
+std::vector<uint32_t> PageOutput::Unallocated() const {
+  std::vector<uint32_t> holes;
+  for (uint32_t page = next_; page < page_count(); ++page) {
+    if (reserved_.count(page) == 0) holes.push_back(page);
+  }
+  return holes;
+}
+
+void PageOutput::Finish() {
+  if (::ftruncate(fd_, static_cast<off_t>(static_cast<uint64_t>(page_count()) * page_size_)) != 0) {
+    Fail("size");
+  }
+  if (::fsync(fd_) != 0) Fail("flush");
+  if (::close(fd_) != 0) {
+    fd_ = -1;
+    Fail("close");
+  }
+  fd_ = -1;
+}
+
+}  // namespace vintrel::jet

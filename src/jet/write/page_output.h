@@ -1,0 +1,49 @@
+// The destination file, written a page at a time by page number. Page numbers are handed
+// out in increasing order; numbers that must keep their value from the source (table
+// definitions, whose page is the table's catalog id) are reserved up front and skipped.
+// Memory is the reserved set only, whatever the size of the database.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vintrel::jet {
+
+class PageOutput {
+ public:
+  // Creates `path`, which must not exist yet.
+  PageOutput(const std::string& path, uint32_t page_size);
+  ~PageOutput();
+  PageOutput(const PageOutput&) = delete;
+  PageOutput& operator=(const PageOutput&) = delete;
+
+  uint32_t page_size() const { return page_size_; }
+
+  void Reserve(uint32_t number) { reserved_.insert(number); }
+  // The lowest page number neither handed out nor reserved.
+  uint32_t Allocate();
+  void Write(uint32_t number, std::span<const uint8_t> bytes);
+
+  // Pages up to the last reserved or allocated one that were never handed out; they exist
+  // only when a reserved number lies beyond everything else the copy needed.
+  std::vector<uint32_t> Unallocated() const;
+  uint32_t page_count() const;
+  // Sizes the file to its page count (pages never written read as zeros), flushes it to
+  // disk and closes it.
+  void Finish();
+
+ private:
+  [[noreturn]] void Fail(const std::string& what) const;
+
+  std::string path_;
+  int fd_;
+  uint32_t page_size_;
+  std::set<uint32_t> reserved_;
+  uint32_t next_ = 0;
+  uint32_t written_end_ = 0;  // one past the highest page written
+};
+
+}  // namespace vintrel::jet

@@ -1,0 +1,234 @@
+#include "jet/write/table_copier.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+#include "jet/data_page.h"
+#include "jet/index_page.h"
+#include "jet/jet_error.h"
+#include "jet/table_reader.h"
+#include "jet/write/definition_block.h"
+#include "jet/write/encoding.h"
+#include "jet/write/index_builder.h"
+#include "jet/write/long_value_writer.h"
+#include "jet/write/row_encoder.h"
+#include "jet/write/usage_map_builder.h"
+
+namespace vintrel::jet {
+namespace {
+constexpr const char* kStructure = "data page";
+constexpr int kMaxMoves = 4;
+
+// The bytes of the row a pointer addresses, following a moved row to where it lives.
+ByteView RowAt(PageCache& pages, const Format& format, uint32_t page, uint8_t row,
+               PageRef& keep) {
+  for (int moves = 0; moves < kMaxMoves; ++moves) {
+    keep = pages.Get(page, kStructure);
+    DataPage data(keep, format, kStructure);
+    RowSlot slot = data.Row(row);
+    if (slot.deleted && moves == 0) {
+      slot.bytes.Fail("an index refers to deleted row " + std::to_string(row));
+    }
+    if (!slot.moved) return slot.bytes;
+    RowPointer next = RowPointer::FromU32(slot.bytes.U32(0));
+    page = next.page;
+    row = next.row;
+  }
+  RaiseDamaged(kStructure, page, "a moved row is moved more than " + std::to_string(kMaxMoves) +
+                                     " times");
+}
+
+std::optional<size_t> PrimaryIndex(const TableDefinition& table) {
+  for (const LogicalIndex& index : table.logical_indexes) {
+    if (index.kind == kLogicalIndexPrimary && index.real_index < table.real_indexes.size()) {
+      return index.real_index;
+    }
+  }
+  return std::nullopt;
+}
+
+uint32_t OldPointer(const IndexEntry& entry) { return PackRowPointer(entry.data_page, entry.data_row); }
+
+class Copier {
+ public:
+  Copier(Database& source, uint32_t definition_page, PageOutput& output, MapRows& maps)
+      : source_(source),
+        format_(source.format()),
+        table_(source.ReadTable(definition_page)),
+        block_(ReadDefinitionBlock(source.pages(), format_, definition_page)),
+        output_(output),
+        maps_(maps),
+        encoder_(format_, table_) {}
+
+  CopiedTable Run() {
+    CopyRows();
+    CopyIndexes();
+    WriteDefinition();
+    return result_;
+  }
+
+ private:
+  void CopyRows() {
+    std::vector<Field> fields;
+    std::optional<size_t> primary = PrimaryIndex(table_);
+    if (primary) {
+      IndexReader entries(source_.pages(), format_, table_.real_indexes[*primary].root_page);
+      IndexEntry entry;
+      std::vector<size_t> var_offsets;
+      while (entries.Next(entry)) {
+        PageRef keep;
+        ByteView row = RowAt(source_.pages(), format_, entry.data_page, entry.data_row, keep);
+        DecodeRow(source_.pages(), format_, table_, row, var_offsets, fields);
+        AddRow(OldPointer(entry), fields);
+      }
+    } else {
+      TableReader reader(source_.pages(), format_, table_);
+      while (reader.Next(fields)) {
+        RowLocation at = reader.location();
+        AddRow(PackRowPointer(at.page, static_cast<uint8_t>(at.row)), fields);
+      }
+    }
+    if (data_page_) {
+      output_.Write(data_page_->number(), data_page_->bytes());
+    }
+    for (auto& [column, writer] : long_values_) writer.Flush();
+  }
+
+  void AddRow(uint32_t old_pointer, const std::vector<Field>& fields) {
+    encoder_.Encode(
+        fields,
+        [this](size_t column, std::span<const uint8_t> value) {
+          auto found = long_values_.try_emplace(table_.columns[column].number, format_, output_);
+          return found.first->second.Write(value);
+        },
+        row_);
+    if (!data_page_ || !data_page_->Fits(row_.size())) {
+      if (data_page_) output_.Write(data_page_->number(), data_page_->bytes());
+      data_page_.emplace(format_, output_.Allocate(), table_.page);
+      data_pages_.push_back(data_page_->number());
+    }
+    uint8_t row = data_page_->Add(row_);
+    if (!moved_.emplace(old_pointer, PackRowPointer(data_page_->number(), row)).second) {
+      RaiseDamaged("index page", table_.page, "two index entries refer to the same row");
+    }
+    ++result_.rows;
+  }
+
+  void CopyIndexes() {
+    for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+      IndexBuilder builder(format_, output_, table_.page);
+      IndexReader entries(source_.pages(), format_, table_.real_indexes[i].root_page);
+      IndexEntry entry;
+      // Entries with equal keys are ordered by row pointer, and rows have moved.
+      std::vector<uint8_t> key;
+      std::vector<uint32_t> rows;
+      auto flush = [&] {
+        std::sort(rows.begin(), rows.end());
+        std::vector<uint8_t> bytes;
+        for (uint32_t pointer : rows) {
+          bytes = key;
+          bytes.resize(key.size() + 4);
+          PutBigU24(bytes, key.size(), pointer >> 8);
+          bytes[key.size() + 3] = static_cast<uint8_t>(pointer);
+          builder.Add(bytes);
+        }
+        rows.clear();
+      };
+      while (entries.Next(entry)) {
+        auto found = moved_.find(OldPointer(entry));
+        if (found == moved_.end()) {
+          RaiseDamaged("index page", table_.page,
+                       "index " + std::to_string(i) + " refers to row " +
+                           std::to_string(entry.data_row) + " of page " +
+                           std::to_string(entry.data_page) + ", which is not a row of the table");
+        }
+        if (entry.key != key) {
+          flush();
+          key = entry.key;
+        }
+        rows.push_back(found->second);
+      }
+      flush();
+      uint32_t root = builder.Finish();
+      std::vector<uint32_t> map_pages;
+      uint32_t map = maps_.Add(BuildUsageMap(format_, builder.pages(), output_, map_pages));
+      SetRealIndexFields(block_, format_, i, static_cast<uint32_t>(builder.entry_count()), map, root);
+      result_.pages += static_cast<uint32_t>(builder.pages().size() + map_pages.size());
+    }
+  }
+
+  uint32_t MapOf(const std::vector<uint32_t>& pages) {
+    std::vector<uint32_t> map_pages;
+    uint32_t pointer = maps_.Add(BuildUsageMap(format_, pages, output_, map_pages));
+    result_.pages += static_cast<uint32_t>(map_pages.size());
+    return pointer;
+  }
+
+  void WriteDefinition() {
+    std::vector<uint32_t> with_room;
+    if (data_page_ && data_page_->Room() > 0) with_room.push_back(data_page_->number());
+    SetTableFields(block_, format_, static_cast<uint32_t>(result_.rows), MapOf(data_pages_),
+                   MapOf(with_room));
+    for (size_t i = 0; i < block_.long_value_maps.size(); ++i) {
+      auto found = long_values_.find(block_.long_value_maps[i].column_number);
+      std::vector<uint32_t> pages, open;
+      if (found != long_values_.end()) {
+        pages = found->second.pages();
+        if (auto page = found->second.open_page()) open.push_back(*page);
+        result_.pages += static_cast<uint32_t>(pages.size());
+      }
+      SetLongValueMaps(block_, i, MapOf(pages), MapOf(open));
+    }
+    for (auto& [column, writer] : long_values_) {
+      bool mapped = std::any_of(block_.long_value_maps.begin(), block_.long_value_maps.end(),
+                                [&](const LongValueMaps& maps) { return maps.column_number == column; });
+      if (!mapped) {
+        throw JetError("Table " + std::to_string(table_.page) + " has long values in column " +
+                       std::to_string(column) + ", which its definition gives no map.");
+      }
+    }
+    std::vector<uint32_t> continuation;
+    WriteDefinitionPages(format_, block_, table_.page, output_, continuation);
+    result_.pages += static_cast<uint32_t>(data_pages_.size() + 1 + continuation.size());
+  }
+
+  Database& source_;
+  const Format& format_;
+  TableDefinition table_;
+  DefinitionBlock block_;
+  PageOutput& output_;
+  MapRows& maps_;
+  RowEncoder encoder_;
+  std::vector<uint8_t> row_;
+  std::optional<DataPageBuilder> data_page_;
+  std::vector<uint32_t> data_pages_;
+  std::map<uint16_t, LongValueWriter> long_values_;  // by column number
+  std::unordered_map<uint32_t, uint32_t> moved_;     // source row pointer to new one
+  CopiedTable result_;
+};
+
+}  // namespace
+
+uint32_t MapRows::Add(const std::vector<uint8_t>& row) {
+  if (!page_ || !page_->Fits(row.size())) {
+    Flush();
+    page_.emplace(format_, output_.Allocate(), 0);
+  }
+  uint8_t index = page_->Add(row);
+  return PackRowPointer(page_->number(), index);
+}
+
+void MapRows::Flush() {
+  if (page_) output_.Write(page_->number(), page_->bytes());
+  page_.reset();
+}
+
+CopiedTable CopyTable(Database& source, uint32_t definition_page, PageOutput& output,
+                      MapRows& maps) {
+  return Copier(source, definition_page, output, maps).Run();
+}
+
+}  // namespace vintrel::jet

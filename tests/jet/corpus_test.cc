@@ -1,0 +1,139 @@
+// Reads every database of the corpus completely: catalog, every table's rows and long
+// values, every index's entries. Checks counts against the table definitions themselves
+// and against mdbtools' mdb-count.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "fixtures.h"
+#include "jet/database.h"
+#include "jet/index_page.h"
+#include "jet/json_dump.h"
+#include "jet/table_reader.h"
+#include "text/utf.h"
+
+namespace vintrel::jet {
+namespace {
+
+using testing::FixtureFiles;
+
+std::string MdbCount(const std::string& file, const std::string& table) {
+  std::string command = "mdb-count '" + file + "' '" + table + "' 2>/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return "";
+  char buffer[64] = {};
+  std::string out = std::fgets(buffer, sizeof buffer, pipe) ? buffer : "";
+  ::pclose(pipe);
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+  return out;
+}
+
+bool HaveMdbTools() { return std::system("command -v mdb-count >/dev/null 2>&1") == 0; }
+
+struct TableScan {
+  size_t rows = 0;
+  std::set<std::pair<uint32_t, uint16_t>> locations;
+};
+
+TableScan ScanTable(Database& db, const TableDefinition& table) {
+  TableScan scan;
+  TableReader reader(db.pages(), db.format(), table);
+  std::vector<Field> fields;
+  while (reader.Next(fields)) {
+    ++scan.rows;
+    scan.locations.insert({reader.location().page, reader.location().row});
+    EXPECT_EQ(fields.size(), table.columns.size());
+  }
+  return scan;
+}
+
+class CorpusTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CorpusTest, EveryTableReadsCompletelyAndCountsAgree) {
+  VINTREL_REQUIRE_FIXTURES();
+  auto db = Database::Open(GetParam());
+  const bool mdbtools = HaveMdbTools();
+  size_t tables = 0;
+  for (const CatalogEntry& entry : db->ReadCatalog()) {
+    if (entry.type != kCatalogLocalTable) continue;
+    ++tables;
+    std::string name = ToUtf8(entry.name);
+    SCOPED_TRACE(name);
+    TableDefinition table = db->ReadTable(entry.definition_page());
+    TableScan scan = ScanTable(*db, table);
+    // Jet leaves the stored row count of some system tables stale (MSysQueries and
+    // MSysACEs hold more rows than it says, and mdb-count repeats the stored figure);
+    // their rows are compared against mdb-reader by the oracle tests instead.
+    if (!name.starts_with("MSys")) {
+      EXPECT_EQ(scan.rows, table.row_count) << "the definition's own row count";
+      if (mdbtools) {
+        EXPECT_EQ(std::to_string(scan.rows), MdbCount(GetParam(), name));
+      }
+    }
+  }
+  EXPECT_GT(tables, 0u);
+}
+
+TEST_P(CorpusTest, IndexEntriesAddressLiveRows) {
+  VINTREL_REQUIRE_FIXTURES();
+  auto db = Database::Open(GetParam());
+  for (const CatalogEntry& entry : db->ReadCatalog()) {
+    if (entry.type != kCatalogLocalTable) continue;
+    SCOPED_TRACE(ToUtf8(entry.name));
+    TableDefinition table = db->ReadTable(entry.definition_page());
+    TableScan scan = ScanTable(*db, table);
+    for (const RealIndex& index : table.real_indexes) {
+      IndexReader reader(db->pages(), db->format(), index.root_page);
+      IndexEntry index_entry;
+      size_t entries = 0;
+      std::vector<uint8_t> previous;
+      while (reader.Next(index_entry)) {
+        ++entries;
+        EXPECT_TRUE(scan.locations.count({index_entry.data_page, index_entry.data_row}))
+            << "entry " << entries << " points at page " << index_entry.data_page << " row "
+            << int(index_entry.data_row);
+        EXPECT_LE(previous, index_entry.key) << "keys out of order at entry " << entries;
+        previous = index_entry.key;
+      }
+      if ((index.flags & kIndexIgnoreNulls) == 0) {
+        EXPECT_EQ(entries, scan.rows) << "index rooted at page " << index.root_page;
+      } else {
+        EXPECT_LE(entries, scan.rows);
+      }
+    }
+  }
+}
+
+TEST_P(CorpusTest, DumpIsOneDocumentWithOneLinePerTableAndRow) {
+  VINTREL_REQUIRE_FIXTURES();
+  auto db = Database::Open(GetParam());
+  std::ostringstream out;
+  WriteDump(*db, out);
+  std::string dump = out.str();
+  ASSERT_FALSE(dump.empty());
+  EXPECT_EQ(dump.rfind("{\"format\":\"", 0), 0u);
+  EXPECT_EQ(dump.substr(dump.size() - 3), "]}\n");
+  EXPECT_EQ(dump.find("\n\n"), std::string::npos);
+}
+
+std::vector<std::string> CorpusFiles() {
+  auto files = FixtureFiles({"jet4", "jet3"});
+  if (files.empty()) files.push_back("(corpus absent)");
+  return files;
+}
+
+std::string FileTestName(const ::testing::TestParamInfo<std::string>& info) {
+  std::string name = std::filesystem::path(info.param).stem().string();
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, CorpusTest, ::testing::ValuesIn(CorpusFiles()), FileTestName);
+
+}  // namespace
+}  // namespace vintrel::jet
