@@ -10,3 +10,8 @@ scripts/install-deps.sh
 cmake --preset default
 cmake --build --preset default
 ctest --preset default
+
+# The Jet engine's tests under the address and undefined-behaviour sanitizers, then a
+# bounded fuzzing run of its reader seeded with the fixture corpus.
+cmake --preset sanitize && cmake --build --preset sanitize && ctest --preset sanitize
+scripts/fuzz.sh 120
