@@ -1,9 +1,13 @@
 // Compares `vintrel-jet dump` of one database with an independent reader.
 //   node compare.mjs mdb-reader <vintrel-jet> <file.mdb>   values of every table and row
 //   node compare.mjs mdbtools <vintrel-jet> <file.mdb>     format, table list and column lists
+// A file named *.mdb.gz is unpacked into a temporary folder first (and removed after).
 // Exits 0 when they agree, 1 with a list of disagreements, 77 when the file is absent.
-import { existsSync } from "node:fs";
+import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { basename, join } from "node:path";
 import { fileURLToPath } from "node:url";
+import { gunzipSync } from "node:zlib";
 
 const EXIT_SKIP = 77;
 if (!existsSync(fileURLToPath(new URL("node_modules/mdb-reader/package.json", import.meta.url)))) {
@@ -21,15 +25,27 @@ const ORACLES = {
   "mdbtools": (file, ours) => compareWithMdbtools(file, ours),
 };
 
-function main([oracle, tool, file]) {
-  if (!ORACLES[oracle] || !tool || !file) {
+function main([oracle, tool, given]) {
+  if (!ORACLES[oracle] || !tool || !given) {
     console.error("usage: node compare.mjs mdb-reader|mdbtools <vintrel-jet> <file.mdb>");
     return 2;
   }
-  if (!existsSync(file)) {
-    console.log(`skipped: fixture ${file} is absent (the shared fixtures folder is not beside the checkout)`);
+  if (!existsSync(given)) {
+    console.log(`skipped: fixture ${given} is absent (the shared fixtures folder is not beside the checkout)`);
     return EXIT_SKIP;
   }
+  if (!given.endsWith(".gz")) return compare(oracle, tool, given);
+  const folder = mkdtempSync(join(tmpdir(), "vintrel-oracle-"));
+  try {
+    const file = join(folder, basename(given, ".gz"));
+    writeFileSync(file, gunzipSync(readFileSync(given)));
+    return compare(oracle, tool, file);
+  } finally {
+    rmSync(folder, { recursive: true, force: true });
+  }
+}
+
+function compare(oracle, tool, file) {
   const { doc, problems: formProblems } = toolDump(tool, file);
   const problems = [...formProblems, ...ORACLES[oracle](file, doc)];
   if (problems.length === 0) {

@@ -30,23 +30,7 @@ export function formatDump(doc) {
 // Removes whitespace outside strings and writes every \uXXXX escape in lowercase, the two
 // freedoms a writer of the canonical form has.
 export function withoutLayout(text) {
-  let out = "";
-  let inString = false;
-  for (let i = 0; i < text.length; i++) {
-    const ch = text[i];
-    if (inString) {
-      if (ch === "\\") {
-        const escape = text[i + 1] === "u" ? text.slice(i, i + 6).toLowerCase() : text.slice(i, i + 2);
-        out += escape;
-        i += escape.length - 1;
-        continue;
-      }
-      if (ch === '"') inString = false;
-      out += ch;
-    } else if (!/\s/.test(ch)) {
-      if (ch === '"') inString = true;
-      out += ch;
-    }
-  }
-  return out;
+  return text.replace(/"(?:[^"\\]|\\.)*"|\s+/g, (token) =>
+    token[0] !== '"' ? "" : token.replace(/\\(u[0-9A-Fa-f]{4}|.)/g, (escape, body) =>
+      (body[0] === "u" ? `\\${body.toLowerCase()}` : escape)));
 }
