@@ -2,7 +2,9 @@
 // lib/column_by_column.mjs) against mdb-reader itself, on every table that mdb-reader does read:
 //  - the raw page decoder: the same columns in the same order, the same number of live rows, and
 //    the same rows when each value is reduced to what the decoder can tell by itself (null or
-//    not, booleans, little-endian integers, text, binary bytes);
+//    not, booleans, numbers, text, binary bytes; long values only as present). The dates check
+//    that mdb-reader's rounding to milliseconds gives what the canonical rule (stored days
+//    times 86 400 000, rounded half away from zero) gives;
 //  - mdb-export: the same values, column by column, for every type taken from it.
 //   node check_oracles.mjs <fixtures folder>     exits 0, 1, or 77 when the folder is absent
 import { existsSync, readdirSync, readFileSync } from "node:fs";
@@ -17,12 +19,29 @@ import { readerDump } from "./lib/reader_dump.mjs";
 const EXIT_SKIP = 77;
 const FOLDERS = ["jet4", "jet3"];
 const EXPORT_TYPES = new Set(["boolean", "byte", "integer", "long", "currency", "numeric"]);
+const MS_PER_DAY = 86400000;
+const DAYS_1899_12_30_TO_1970_01_01 = 25569;
 
 function fromReader(type, value) {
   if (value === null || type === "boolean") return value;
-  if (["byte", "integer", "long", "text"].includes(type)) return value;
+  if (["byte", "integer", "long", "text", "currency"].includes(type)) return value;
+  if (type === "float" || type === "double") return String(value);
+  if (type === "datetime") return value.getTime();
   if (type === "binary") return value.toString("hex");
   return "present";
+}
+
+function currencyText(bytes) {
+  const units = bytes.readBigInt64LE(0);
+  const magnitude = units < 0n ? -units : units;
+  const fraction = String(magnitude % 10000n).padStart(4, "0");
+  return `${units < 0n ? "-" : ""}${magnitude / 10000n}.${fraction}`;
+}
+
+function epochMilliseconds(bytes) {
+  const scaled = bytes.readDoubleLE(0) * MS_PER_DAY;
+  const rounded = Math.sign(scaled) * Math.round(Math.abs(scaled));
+  return rounded - DAYS_1899_12_30_TO_1970_01_01 * MS_PER_DAY;
 }
 
 // Jet 4 text that starts with FF FE is compressed: single bytes are characters below U+0100,
@@ -45,6 +64,10 @@ function fromRaw(raw, type, bytes) {
   if (type === "byte") return bytes.readUInt8(0);
   if (type === "integer") return bytes.readInt16LE(0);
   if (type === "long") return bytes.readInt32LE(0);
+  if (type === "currency") return currencyText(bytes);
+  if (type === "float") return String(bytes.readFloatLE(0));
+  if (type === "double") return String(bytes.readDoubleLE(0));
+  if (type === "datetime") return epochMilliseconds(bytes);
   if (type === "binary") return bytes.toString("hex");
   if (type === "text") {
     return raw.format === "jet4" ? jet4Text(bytes) : canonicalValue("cp1252-decoded", type, raw.decodeText(bytes));
@@ -54,7 +77,7 @@ function fromRaw(raw, type, bytes) {
 
 function checkRawDecoder(file) {
   const bytes = readFileSync(file);
-  const reader = new MDBReader(bytes);
+  const reader = new MDBReader(Buffer.from(bytes)); // a copy: see lib/reader_dump.mjs
   const raw = new RawDatabase(bytes);
   const firstPages = new Map();
   for (const entry of reader.getTable("MSysObjects").getData({ columns: ["Id", "Name", "Type"] })) {

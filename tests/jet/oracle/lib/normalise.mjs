@@ -53,7 +53,9 @@ const UNDEFINED_IN_1252 = /[\u0081\u008d\u008f\u0090\u009d]/g;
 //  1. binary, ole, unknown types: mdb-reader and the raw page decoder give a Buffer; canonical is
 //     lowercase hex.
 //  2. datetime: mdb-reader gives a Date holding the stored day count as milliseconds since the
-//     Unix epoch; canonical is "YYYY-MM-DD HH:MM:SS.mmm" read from its UTC fields.
+//     Unix epoch; canonical is "YYYY-MM-DD HH:MM:SS.mmm" read from its UTC fields. mdb-reader
+//     rounds after moving to the Unix epoch, the canonical rule before; check_oracles.mjs checks
+//     on every fixture that the two land on the same millisecond.
 //  3. float, double: NaN and the infinities become the strings "NaN", "Infinity", "-Infinity",
 //     and negative zero becomes 0 (JSON has none of them).
 //  4. repid: mdb-reader gives lowercase hex groups without braces; canonical is "{...}" with

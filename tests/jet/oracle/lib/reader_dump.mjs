@@ -41,7 +41,9 @@ function readTable(file, reader, raw, name, firstPage) {
 
 export function readerDump(file) {
   const bytes = readFileSync(file);
-  const reader = new MDBReader(bytes);
+  // mdb-reader negates negative currency values in place in the buffer it is given, so it gets
+  // a copy and the raw page decoder reads the file's own bytes.
+  const reader = new MDBReader(Buffer.from(bytes));
   const raw = new RawDatabase(bytes);
   const codePage = raw.codePage();
   if (raw.format === "jet3" && codePage !== WINDOWS_LATIN_1) {
