@@ -1,6 +1,7 @@
 #include "jet/long_value.h"
 
 #include <string>
+#include <unordered_set>
 
 #include "jet/data_page.h"
 #include "jet/table_definition.h"
@@ -40,15 +41,18 @@ void ReadLongValue(PageCache& pages, const Format& format, const ByteView& field
     out.assign(value.bytes().begin(), value.bytes().end());
     return;
   }
-  // Every row of a chain but the last carries at least one byte, and a value cannot be
-  // larger than the file, so the walk ends.
+  // A value cannot be larger than the file, and no row may appear twice in its chain.
   const uint64_t file_bytes = static_cast<uint64_t>(pages.page_count()) * pages.page_size();
   if (length > file_bytes) {
     field.Fail("a long value claims " + std::to_string(length) + " bytes, more than the file");
   }
   out.reserve(length);
   const uint32_t first_page = where.page;
+  std::unordered_set<uint32_t> visited;
   while (out.size() < length) {
+    if (!visited.insert(where.page << 8 | where.row).second) {
+      RaiseDamaged(kStructure, first_page, "its chain of rows loops");
+    }
     ByteView row = LongValueRow(pages, format, where, keep);
     uint32_t next = row.U32(0);
     auto piece = row.bytes().subspan(4);
