@@ -41,8 +41,8 @@ function compareRows(table, ours, theirs, oracle) {
     const mine = onlyLeft[k];
     const other = onlyRight[k];
     if (mine && other) {
-      const differing = names.filter((_, i) => JSON.stringify(mine[i]) !== JSON.stringify(other[i]))
-        .map((name) => { const i = names.indexOf(name); return `${name}: ours ${shown(mine[i])}, ${oracle} ${shown(other[i])}`; });
+      const differing = names.flatMap((name, i) => (JSON.stringify(mine[i]) === JSON.stringify(other[i]) ? []
+        : [`${name}: ours ${shown(mine[i])}, ${oracle} ${shown(other[i])}`]));
       problems.push(`  table ${table}, sorted unmatched row ${k}: ${differing.join("; ")}`);
     } else if (mine) {
       problems.push(`  table ${table}: only ours has row ${shown(mine)}`);

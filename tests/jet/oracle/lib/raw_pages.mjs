@@ -108,10 +108,13 @@ export class RawDatabase {
   }
 
   codePage() {
-    const { headerMaskLength } = this.layout;
-    const masked = this.bytes.subarray(HEADER_MASK_START, HEADER_MASK_START + headerMaskLength);
-    const header = Buffer.concat([this.bytes.subarray(0, HEADER_MASK_START), rc4(HEADER_MASK_KEY, masked)]);
-    return header.readUInt16LE(0x3c);
+    if (this.unmaskedCodePage === undefined) {
+      const { headerMaskLength } = this.layout;
+      const masked = this.bytes.subarray(HEADER_MASK_START, HEADER_MASK_START + headerMaskLength);
+      const header = Buffer.concat([this.bytes.subarray(0, HEADER_MASK_START), rc4(HEADER_MASK_KEY, masked)]);
+      this.unmaskedCodePage = header.readUInt16LE(0x3c);
+    }
+    return this.unmaskedCodePage;
   }
 
   // Text as Jet 3 stores it (code-page bytes) or as Jet 4 stores names (UCS-2).
@@ -121,7 +124,8 @@ export class RawDatabase {
     return String.fromCharCode(...[...bytes].map((b) => (b >= 0x80 && b <= 0x9f ? WINDOWS_1252_80_9F[b - 0x80] : b)));
   }
 
-  // Returns { page, columns } with columns in column-number order, each
+  // Returns { page, hasVarColumns, usageMap, columns }: usageMap is the row pointer of the table's
+  // page map, and columns are in column-number order, each
   // { number, name, typeCode, fixed, varIndex, fixedOffset, length }.
   tableDefinition(firstPage) {
     const parts = [];
