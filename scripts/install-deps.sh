@@ -14,6 +14,9 @@ packages=(
 )
 # Node.js may come from elsewhere than Debian (with npm inside); Debian's npm would conflict.
 command -v npm >/dev/null || packages+=(nodejs npm)
+# The Windows build: mingw-w64 for 32-bit x86, and 32-bit Wine with its fonts to run it.
+dpkg --print-foreign-architectures | grep -qx i386 || need_root dpkg --add-architecture i386
+packages+=(g++-mingw-w64-i686 wine wine32:i386 fonts-wine)
 
 missing=()
 for p in "${packages[@]}"; do
