@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The window program on a real X display (Xvfb, xcb): started in a directory of six fixture
+# copies, "Сжать" clicked, the outcome observed (the databases compacted, or the "ОШИБКА" box),
+# a screenshot taken, then "Выход" clicked and the program's exit with status 0 awaited.
+# Usage: window_on_xvfb.sh <vintrel> <fixtures folder> <screenshot.png>. Exit status 77: skipped.
+set -euo pipefail
+program=$(realpath "$1")
+fixtures=$2
+screenshot=$3
+export LC_ALL=C.UTF-8
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+if [ ! -d "$fixtures/jet4" ]; then
+  echo "SKIP: no fixture databases at $fixtures/jet4"
+  exit 77
+fi
+for tool in Xvfb xdotool import cmp; do
+  command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
+done
+
+work=$(mktemp -d)
+app=
+xvfb=
+cleanup() {
+  if [ -n "$app" ]; then kill "$app" 2>/dev/null || true; fi
+  if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
+names=(lift log prof rang_lift rang_log rang_prof)
+sources=(emptyV2000 delTestV2000 indexTestV2000 overflowTestV2000 compIndexTestV2000 emptyV2003)
+mkdir "$work/dir"
+for i in "${!names[@]}"; do
+  cp "$fixtures/jet4/${sources[$i]}.mdb" "$work/dir/${names[$i]}.mdb"
+  chmod u+w "$work/dir/${names[$i]}.mdb"
+done
+
+# Each step waits at most this many tenths of a second for what it expects.
+within() {
+  local tenths=$1
+  shift
+  for _ in $(seq "$tenths"); do
+    if "$@"; then return 0; fi
+    sleep 0.1
+  done
+  return 1
+}
+visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+exited() { ! kill -0 "$app" 2>/dev/null; }
+# Every database replaced by a copy that differs from its source, and no scratch file left.
+compacted() {
+  for i in "${!names[@]}"; do
+    [ ! -e "$work/dir/${names[$i]}1.mdb" ] || return 1
+    ! cmp -s "$work/dir/${names[$i]}.mdb" "$fixtures/jet4/${sources[$i]}.mdb" || return 1
+  done
+}
+click() {
+  xdotool mousemove "$1" "$2"
+  sleep 0.2
+  xdotool click 1
+}
+
+Xvfb -displayfd 3 -screen 0 360x400x24 -dpi 96 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+within 100 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(cat "$work/display")"
+
+(cd "$work/dir" && exec "$program") &
+app=$!
+within 100 visible '^Vintrel$' || fail "the window did not appear"
+window=$(xdotool search --onlyvisible --name '^Vintrel$' | head -1)
+eval "$(xdotool getwindowgeometry --shell "$window")"
+[ "$WIDTH" = 227 ] && [ "$HEIGHT" = 300 ] || fail "client area is ${WIDTH}x${HEIGHT}, not 227x300"
+
+# The centre of "Сжать" (13,17 100x33 at 96 dpi), then the outcome.
+click $((X + 63)) $((Y + 33))
+within 600 eval 'visible "^ОШИБКА$" || compacted' || fail "neither entries nor an error box after the click"
+if visible '^ОШИБКА$'; then outcome="the ОШИБКА box"; else outcome="all six databases compacted"; fi
+sleep 0.5
+mkdir -p "$(dirname "$screenshot")"
+import -window root -trim +repage "$screenshot"
+echo "outcome: $outcome; screenshot: $screenshot"
+
+if visible '^ОШИБКА$'; then
+  box=$(xdotool search --onlyvisible --name '^ОШИБКА$' | head -1)
+  xdotool windowfocus --sync "$box" key Return
+  within 100 eval '! visible "^ОШИБКА$"' || fail "the error box did not close on Enter"
+  visible '^Vintrel$' || fail "the window closed with the error box"
+fi
+
+# The centre of "Выход" (13,250 100x33 at 96 dpi).
+click $((X + 63)) $((Y + 266))
+within 100 exited || fail "the program did not end after a click on Выход"
+status=0
+wait "$app" || status=$?
+app=
+[ "$status" = 0 ] || fail "the program ended with status $status"
+echo "PASS"
