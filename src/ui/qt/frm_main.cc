@@ -49,6 +49,8 @@ frmMain::frmMain(ObjectFactory& objects) : QWidget(nullptr, kFrame), CompactionH
   setBackgroundRole(QPalette::Base);
   setAutoFillBackground(true);
 
+  // Dots per inch in the pixels widgets are laid out in; where Qt scales a dense display, its
+  // scale factor makes up the rest, so the window keeps its size in inches either way.
   const double dpiX = logicalDpiX();
   const double dpiY = logicalDpiY();
   setFixedSize(TwipsToPixels(kClientWidth, dpiX), TwipsToPixels(kClientHeight, dpiY));
