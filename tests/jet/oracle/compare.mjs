@@ -16,12 +16,15 @@ if (!existsSync(fileURLToPath(new URL("node_modules/mdb-reader/package.json", im
 }
 const { toolDump } = await import("./lib/tool_dump.mjs");
 const { comparableWithReader, readerDump } = await import("./lib/reader_dump.mjs");
-const { compareDumps } = await import("./lib/compare_dumps.mjs");
+const { compareByColumn, compareDumps } = await import("./lib/compare_dumps.mjs");
 const { compareWithMdbtools } = await import("./lib/mdbtools_schema.mjs");
 const PROBLEMS_SHOWN = 40;
 
 const ORACLES = {
-  "mdb-reader": (file, ours) => compareDumps(comparableWithReader(ours), readerDump(file), "mdb-reader"),
+  "mdb-reader": (file, ours) => {
+    const theirs = readerDump(file);
+    return [...compareDumps(comparableWithReader(ours), theirs, "mdb-reader"), ...compareByColumn(ours, theirs)];
+  },
   "mdbtools": (file, ours) => compareWithMdbtools(file, ours),
 };
 

@@ -63,7 +63,9 @@ const UNDEFINED_IN_1252 = /[\u0081\u008d\u008f\u0090\u009d]/g;
 //  5. numeric: mdb-reader writes a zero with the sign bit set as "-0..."; canonical has no sign
 //     on zero.
 //  6. Jet 3 text and memo compared with mdb-reader: the five characters a full decoder gives for
-//     the bytes code page 1252 leaves undefined become U+FFFD, as mdb-reader writes them.
+//     the bytes code page 1252 leaves undefined become U+FFFD, as mdb-reader writes them. What
+//     this hides is checked apart: Jet 3 text columns are also compared, unchanged, with the raw
+//     page decoder's full decoding (column_by_column.mjs).
 //  7. mdb-export's CSV: integers, booleans (0/1) and exact decimals (currency, numeric) arrive as
 //     text and become JSON integers, true/false and strings; null arrives as an empty unquoted
 //     field (the caller passes null). Other types are not taken from mdb-export: it cuts text and

@@ -1,11 +1,12 @@
 // Builds the canonical dump of a database as mdb-reader reads it. A table that mdb-reader refuses
 // (a column type it does not know) keeps its place and its column list, read by the raw page
-// decoder, and carries the reason in "refused" instead of rows; the caller checks such tables
-// column by column through another route.
+// decoder, and carries the reason in "refused" and, instead of rows, "byColumn": value lists per
+// column from other sources (column_by_column.mjs). Jet 3 tables carry "byColumn" beside their
+// rows for their text columns.
 import MDBReader from "mdb-reader";
 import { readFileSync } from "node:fs";
 import { RawDatabase } from "./raw_pages.mjs";
-import { columnValues } from "./column_by_column.mjs";
+import { jet3TextValues, refusedTableValues } from "./column_by_column.mjs";
 import { canonicalValue, typeNameOfCode, typeNameOfReaderType } from "./normalise.mjs";
 
 const CATALOG_TABLE = 1;
@@ -30,12 +31,13 @@ function readTable(file, reader, raw, name, firstPage) {
     const columns = table.getColumns().map((c) => ({ name: c.name, type: typeNameOfReaderType(c.type) }));
     const rows = table.getData().map((record) =>
       columns.map((c) => canonicalValue("mdb-reader", c.type, record[c.name])));
-    return { columns, rows };
+    if (raw.format !== "jet3") return { columns, rows };
+    return { columns, rows, byColumn: jet3TextValues(raw, raw.tableDefinition(firstPage)) };
   } catch (error) {
     if (error.message !== UNKNOWN_TYPE_REFUSAL) throw error;
     const def = raw.tableDefinition(firstPage);
     const columns = def.columns.map((c) => ({ name: c.name, type: typeNameOfCode(c.typeCode) }));
-    return { columns, refused: `mdb-reader: ${error.message}`, ...columnValues(file, raw, def, name, columns) };
+    return { columns, refused: `mdb-reader: ${error.message}`, byColumn: refusedTableValues(file, raw, def, name, columns) };
   }
 }
 
