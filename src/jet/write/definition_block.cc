@@ -50,7 +50,11 @@ DefinitionBlock ReadDefinitionBlock(PageCache& pages, const Format& format, uint
     block.real_indexes.push_back(at);
     at += format.real_index_entry_size;
   }
-  at += logical * format.logical_index_entry_size;
+  for (size_t i = 0; i < logical; ++i) {
+    view.Sub(at, format.logical_index_entry_size);
+    block.logical_indexes.push_back(at);
+    at += format.logical_index_entry_size;
+  }
   at = SkipNames(view, at, logical);
   while (view.U16(at) != kEndOfList) {
     view.Sub(at, kLongValueMapEntrySize);

@@ -28,7 +28,8 @@ struct LongValueMaps {
 
 struct DefinitionBlock {
   std::vector<uint8_t> bytes;
-  std::vector<size_t> real_indexes;  // offset of each real index descriptor
+  std::vector<size_t> real_indexes;     // offset of each real index descriptor
+  std::vector<size_t> logical_indexes;  // offset of each logical index descriptor
   std::vector<LongValueMaps> long_value_maps;
 };
 
@@ -44,9 +45,25 @@ void SetRealIndexFields(DefinitionBlock& block, const Format& format, size_t ind
 void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,
                       uint32_t free_space_map);
 
+// Replaces each foreign key's related-table page by `new_page(old)`.
+template <typename NewPage>
+void RenumberRelatedTables(DefinitionBlock& block, const Format& format, NewPage new_page);
+
 // Writes the block at `first_page`, continuing on newly allocated pages as needed; the
 // continuation pages are appended to `pages`.
 void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t first_page,
                           PageOutput& output, std::vector<uint32_t>& pages);
+
+template <typename NewPage>
+void RenumberRelatedTables(DefinitionBlock& block, const Format& format, NewPage new_page) {
+  for (size_t at : block.logical_indexes) {
+    const size_t field = at + format.logical_index_related_table;
+    uint32_t old_page = 0;
+    for (size_t i = 0; i < 4; ++i) old_page |= static_cast<uint32_t>(block.bytes[field + i]) << (8 * i);
+    if (old_page == 0) continue;
+    const uint32_t renewed = new_page(old_page);
+    for (size_t i = 0; i < 4; ++i) block.bytes[field + i] = static_cast<uint8_t>(renewed >> (8 * i));
+  }
+}
 
 }  // namespace vintrel::jet

@@ -1,6 +1,5 @@
 #include "jet/write/page_output.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,11 +9,8 @@
 
 namespace vintrel::jet {
 
-PageOutput::PageOutput(const std::string& path, uint32_t page_size)
-    : path_(path), page_size_(page_size) {
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd_ < 0) Fail("create");
-}
+PageOutput::PageOutput(int fd, const std::string& path, uint32_t page_size)
+    : path_(path), fd_(fd), page_size_(page_size) {}
 
 PageOutput::~PageOutput() {
   if (fd_ >= 0) ::close(fd_);

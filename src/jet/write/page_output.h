@@ -14,8 +14,8 @@ namespace vintrel::jet {
 
 class PageOutput {
  public:
-  // Creates `path`, which must not exist yet.
-  PageOutput(const std::string& path, uint32_t page_size);
+  // Takes over `fd`, a new empty file open for writing; `path` names it in errors.
+  PageOutput(int fd, const std::string& path, uint32_t page_size);
   ~PageOutput();
   PageOutput(const PageOutput&) = delete;
   PageOutput& operator=(const PageOutput&) = delete;

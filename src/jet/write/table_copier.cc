@@ -54,11 +54,15 @@ uint32_t OldPointer(const IndexEntry& entry) { return PackRowPointer(entry.data_
 
 class Copier {
  public:
-  Copier(Database& source, uint32_t definition_page, PageOutput& output, MapRows& maps)
+  Copier(Database& source, const TableToCopy& copy, const Renumbering& renumbering,
+         PageOutput& output, MapRows& maps)
       : source_(source),
         format_(source.format()),
-        table_(source.ReadTable(definition_page)),
-        block_(ReadDefinitionBlock(source.pages(), format_, definition_page)),
+        table_(source.ReadTable(copy.source_page)),
+        block_(ReadDefinitionBlock(source.pages(), format_, copy.source_page)),
+        page_(copy.copy_page),
+        renumbering_(renumbering),
+        id_columns_(renumbering.IdColumns(copy.name, table_)),
         output_(output),
         maps_(maps),
         encoder_(format_, table_) {}
@@ -97,7 +101,13 @@ class Copier {
     for (auto& [column, writer] : long_values_) writer.Flush();
   }
 
-  void AddRow(uint32_t old_pointer, const std::vector<Field>& fields) {
+  void AddRow(uint32_t old_pointer, std::vector<Field>& fields) {
+    for (size_t c : id_columns_) {
+      Field& field = fields[c];
+      if (field.null || field.bytes.size() != 4) continue;
+      ByteView view(field.bytes, "data page", table_.page);
+      PutU32(field.bytes, 0, static_cast<uint32_t>(renumbering_.NewId(static_cast<int32_t>(view.U32(0)))));
+    }
     encoder_.Encode(
         fields,
         [this](size_t column, std::span<const uint8_t> value) {
@@ -107,7 +117,7 @@ class Copier {
         row_);
     if (!data_page_ || !data_page_->Fits(row_.size())) {
       if (data_page_) output_.Write(data_page_->number(), data_page_->bytes());
-      data_page_.emplace(format_, output_.Allocate(), table_.page);
+      data_page_.emplace(format_, output_.Allocate(), page_);
       data_pages_.push_back(data_page_->number());
     }
     uint8_t row = data_page_->Add(row_);
@@ -119,45 +129,85 @@ class Copier {
 
   void CopyIndexes() {
     for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
-      IndexBuilder builder(format_, output_, table_.page);
-      IndexReader entries(source_.pages(), format_, table_.real_indexes[i].root_page);
-      IndexEntry entry;
-      // Entries with equal keys are ordered by row pointer, and rows have moved.
-      std::vector<uint8_t> key;
-      std::vector<uint32_t> rows;
-      auto flush = [&] {
-        std::sort(rows.begin(), rows.end());
-        std::vector<uint8_t> bytes;
-        for (uint32_t pointer : rows) {
-          bytes = key;
-          bytes.resize(key.size() + 4);
-          PutBigU24(bytes, key.size(), pointer >> 8);
-          bytes[key.size() + 3] = static_cast<uint8_t>(pointer);
-          builder.Add(bytes);
-        }
-        rows.clear();
-      };
-      while (entries.Next(entry)) {
-        auto found = moved_.find(OldPointer(entry));
-        if (found == moved_.end()) {
-          RaiseDamaged("index page", table_.page,
-                       "index " + std::to_string(i) + " refers to row " +
-                           std::to_string(entry.data_row) + " of page " +
-                           std::to_string(entry.data_page) + ", which is not a row of the table");
-        }
-        if (entry.key != key) {
-          flush();
-          key = entry.key;
-        }
-        rows.push_back(found->second);
+      IndexBuilder builder(format_, output_, page_);
+      if (KeysIds(table_.real_indexes[i])) {
+        CopyRenumberedIndex(table_.real_indexes[i], builder);
+      } else {
+        CopyIndex(i, builder);
       }
-      flush();
       uint32_t root = builder.Finish();
       std::vector<uint32_t> map_pages;
       uint32_t map = maps_.Add(BuildUsageMap(format_, builder.pages(), output_, map_pages));
       SetRealIndexFields(block_, format_, i, static_cast<uint32_t>(builder.entry_count()), map, root);
       result_.pages += static_cast<uint32_t>(builder.pages().size() + map_pages.size());
     }
+  }
+
+  bool KeysIds(const RealIndex& index) const {
+    for (const IndexColumn& part : index.columns) {
+      for (size_t c : id_columns_) {
+        if (table_.columns[c].number == part.column_number) return true;
+      }
+    }
+    return false;
+  }
+
+  uint32_t NewPointer(size_t index, const IndexEntry& entry) const {
+    auto found = moved_.find(OldPointer(entry));
+    if (found == moved_.end()) {
+      RaiseDamaged("index page", table_.page,
+                   "index " + std::to_string(index) + " refers to row " +
+                       std::to_string(entry.data_row) + " of page " +
+                       std::to_string(entry.data_page) + ", which is not a row of the table");
+    }
+    return found->second;
+  }
+
+  static void AddEntry(IndexBuilder& builder, const std::vector<uint8_t>& key, uint32_t pointer,
+                       std::vector<uint8_t>& bytes) {
+    bytes = key;
+    bytes.resize(key.size() + 4);
+    PutBigU24(bytes, key.size(), pointer >> 8);
+    bytes[key.size() + 3] = static_cast<uint8_t>(pointer);
+    builder.Add(bytes);
+  }
+
+  // Keys holding object ids change with them, and so may their order; only system tables
+  // have such keys, and they are small enough to sort in memory.
+  void CopyRenumberedIndex(const RealIndex& index, IndexBuilder& builder) {
+    std::vector<std::pair<std::vector<uint8_t>, uint32_t>> entries;
+    IndexReader reader(source_.pages(), format_, index.root_page);
+    IndexEntry entry;
+    while (reader.Next(entry)) {
+      uint32_t pointer = NewPointer(&index - table_.real_indexes.data(), entry);
+      renumbering_.RenumberKey(table_, index, id_columns_, entry.key);
+      entries.emplace_back(std::move(entry.key), pointer);
+    }
+    std::sort(entries.begin(), entries.end());
+    std::vector<uint8_t> bytes;
+    for (const auto& [key, pointer] : entries) AddEntry(builder, key, pointer, bytes);
+  }
+
+  void CopyIndex(size_t i, IndexBuilder& builder) {
+    IndexReader entries(source_.pages(), format_, table_.real_indexes[i].root_page);
+    IndexEntry entry;
+    // Entries with equal keys are ordered by row pointer, and rows have moved.
+    std::vector<uint8_t> key, bytes;
+    std::vector<uint32_t> rows;
+    auto flush = [&] {
+      std::sort(rows.begin(), rows.end());
+      for (uint32_t pointer : rows) AddEntry(builder, key, pointer, bytes);
+      rows.clear();
+    };
+    while (entries.Next(entry)) {
+      uint32_t pointer = NewPointer(i, entry);
+      if (entry.key != key) {
+        flush();
+        key = entry.key;
+      }
+      rows.push_back(pointer);
+    }
+    flush();
   }
 
   uint32_t MapOf(const std::vector<uint32_t>& pages) {
@@ -190,8 +240,9 @@ class Copier {
                        std::to_string(column) + ", which its definition gives no map.");
       }
     }
+    RenumberRelatedTables(block_, format_, [this](uint32_t old) { return renumbering_.NewPage(old); });
     std::vector<uint32_t> continuation;
-    WriteDefinitionPages(format_, block_, table_.page, output_, continuation);
+    WriteDefinitionPages(format_, block_, page_, output_, continuation);
     result_.pages += static_cast<uint32_t>(data_pages_.size() + 1 + continuation.size());
   }
 
@@ -199,6 +250,9 @@ class Copier {
   const Format& format_;
   TableDefinition table_;
   DefinitionBlock block_;
+  uint32_t page_;  // of the definition in the copy, and so the owner of its pages
+  const Renumbering& renumbering_;
+  std::vector<size_t> id_columns_;
   PageOutput& output_;
   MapRows& maps_;
   RowEncoder encoder_;
@@ -226,9 +280,9 @@ void MapRows::Flush() {
   page_.reset();
 }
 
-CopiedTable CopyTable(Database& source, uint32_t definition_page, PageOutput& output,
-                      MapRows& maps) {
-  return Copier(source, definition_page, output, maps).Run();
+CopiedTable CopyTable(Database& source, const TableToCopy& table, const Renumbering& renumbering,
+                      PageOutput& output, MapRows& maps) {
+  return Copier(source, table, renumbering, output, maps).Run();
 }
 
 }  // namespace vintrel::jet

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <vector>
 
 #include "jet/database.h"
 #include "jet/write/data_page_builder.h"
 #include "jet/write/page_output.h"
+#include "jet/write/renumbering.h"
 
 namespace vintrel::jet {
 
@@ -31,7 +34,13 @@ struct CopiedTable {
   uint32_t pages = 0;  // pages written for the table, its definition included
 };
 
-CopiedTable CopyTable(Database& source, uint32_t definition_page, PageOutput& output,
-                      MapRows& maps);
+struct TableToCopy {
+  std::u16string name;
+  uint32_t source_page;  // of its definition
+  uint32_t copy_page;
+};
+
+CopiedTable CopyTable(Database& source, const TableToCopy& table, const Renumbering& renumbering,
+                      PageOutput& output, MapRows& maps);
 
 }  // namespace vintrel::jet

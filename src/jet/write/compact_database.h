@@ -1,0 +1,43 @@
+// Compaction of a Jet database into a new Jet 4 file.
+//
+// The copy holds every table of the source's catalog, system tables included: each
+// table's definition as stored (with its row count, maps and index roots renewed), its
+// live rows packed into new data pages (in primary-key order where the table has a
+// primary key), its long values on new long-value pages, and each index rebuilt over the
+// rows' new places from the source index's keys. Everything else of the source (deleted
+// rows, free pages, pages nothing owns) is left out.
+//
+// Object identifiers: a table's catalog id is its definition page, and other catalog
+// rows, relationships and permissions refer to tables by id. The copy therefore keeps
+// each definition at its source page number and fills the pages around it with the rest,
+// so no identifier changes. Should a definition lie beyond all the other pages the copy
+// needs, the pages before it that nothing fills are marked free in the global map.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "jet/database.h"
+#include "jet/write/page_output.h"
+
+namespace vintrel::jet {
+
+struct CompactionFigures {
+  uint32_t source_pages = 0;
+  uint32_t copy_pages = 0;
+  uint32_t free_pages = 0;  // of the copy
+  uint64_t rows = 0;
+};
+
+// Writes the compacted copy of `source` through `output` and finishes the file.
+CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output);
+
+// Compacts `source_path` into a new file `destination_path`. The source is opened
+// read-only and locked against a second compaction for the duration; the copy is written
+// beside the destination under a temporary name, read back and compared with the source,
+// flushed, and only then given the destination's name. On failure nothing is left under
+// either name. Raises JetError with the description a user sees.
+CompactionFigures CompactDatabase(const std::string& source_path,
+                                  const std::string& destination_path);
+
+}  // namespace vintrel::jet

@@ -1,0 +1,139 @@
+// The whole compaction over the corpus, and over inputs it must refuse.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fixtures.h"
+#include "jet/database.h"
+#include "jet/jet_error.h"
+#include "jet/write/compact_database.h"
+#include "jet/write/content_digest.h"
+#include "scratch_file.h"
+
+namespace vintrel::jet {
+namespace {
+
+using testing::FixtureFiles;
+using testing::ReadBytes;
+using testing::ScratchDirectory;
+using testing::WriteBytes;
+
+std::string ErrorOf(const std::string& source, const std::string& destination) {
+  try {
+    CompactDatabase(source, destination);
+  } catch (const JetError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+class CompactCorpusTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CompactCorpusTest, CopyHoldsTheSameContentInNoMorePagesAndIsAFixedPoint) {
+  VINTREL_REQUIRE_FIXTURES();
+  ScratchDirectory dir;
+  const std::vector<uint8_t> before = ReadBytes(GetParam());
+  const std::string once = dir.Path("once.mdb"), twice = dir.Path("twice.mdb");
+  CompactionFigures figures = CompactDatabase(GetParam(), once);
+  EXPECT_EQ(ReadBytes(GetParam()), before) << "the source is never written";
+  EXPECT_LE(std::filesystem::file_size(once), before.size());
+  EXPECT_EQ(figures.copy_pages * 4096ull, std::filesystem::file_size(once));
+  EXPECT_EQ(figures.free_pages, 0u);
+
+  auto source = Database::Open(GetParam());
+  auto copy = Database::Open(once);
+  EXPECT_EQ(copy->format().version, Version::kJet4);
+  Renumbering renumbering(source->ReadCatalog());
+  EXPECT_EQ(DigestContent(*source, &renumbering), DigestContent(*copy));
+
+  CompactDatabase(once, twice);
+  EXPECT_EQ(ReadBytes(twice), ReadBytes(once)) << "a compacted copy compacts to itself";
+}
+
+INSTANTIATE_TEST_SUITE_P(Jet4, CompactCorpusTest, ::testing::ValuesIn(FixtureFiles({"jet4"})),
+                         [](const auto& info) {
+                           return std::filesystem::path(info.param).stem().string();
+                         });
+
+// Only the source and whatever the test put there remain: no destination, no temporary.
+std::vector<std::string> Entries(const ScratchDirectory& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path(""))) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void ExpectRefused(const std::string& fixture, const std::string& expected) {
+  ScratchDirectory dir;
+  const std::vector<uint8_t> before = ReadBytes(fixture);
+  EXPECT_EQ(ErrorOf(fixture, dir.Path("copy.mdb")), expected);
+  EXPECT_EQ(ReadBytes(fixture), before);
+  EXPECT_TRUE(Entries(dir).empty());
+}
+
+TEST(CompactRefusalTest, NewerFormatsAndPasswordsAreRefusedWithTheirTexts) {
+  VINTREL_REQUIRE_FIXTURES();
+  for (const std::string& file : FixtureFiles({"ace"})) {
+    ExpectRefused(file, "Unrecognized database format '" + file + "'.");
+  }
+  // The ace folder holds .accdb files, which FixtureFiles leaves out.
+  for (const auto& entry : std::filesystem::directory_iterator(testing::FixturesRoot() / "ace")) {
+    ExpectRefused(entry.path().string(), "Unrecognized database format '" + entry.path().string() + "'.");
+  }
+  for (const std::string& file : FixtureFiles({"password"})) ExpectRefused(file, "Not a valid password.");
+}
+
+TEST(CompactRefusalTest, MissingSourceAndExistingDestination) {
+  VINTREL_REQUIRE_FIXTURES();
+  ScratchDirectory dir;
+  EXPECT_EQ(ErrorOf(dir.Path("absent.mdb"), dir.Path("copy.mdb")),
+            "Could not find file '" + dir.Path("absent.mdb") + "'.");
+  const std::string source = FixtureFiles({"jet4"}).front();
+  WriteBytes(dir.Path("copy.mdb"), {1, 2, 3});
+  EXPECT_EQ(ErrorOf(source, dir.Path("copy.mdb")), "Database already exists.");
+  EXPECT_EQ(ReadBytes(dir.Path("copy.mdb")), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(Entries(dir), std::vector<std::string>{"copy.mdb"});
+}
+
+TEST(CompactRefusalTest, JetThreeIsRefusedUntilItCanBeConverted) {
+  VINTREL_REQUIRE_FIXTURES();
+  const std::string file = FixtureFiles({"jet3"}).front();
+  ExpectRefused(file, "Converting the Jet 3 database '" + file +
+                          "' to the Jet 4 format is not supported.");
+}
+
+// Damaged copies of a real database: each fails with a description and leaves no copy.
+class CompactDamageTest : public ::testing::Test {
+ protected:
+  void ExpectFailureWithoutCopy(const std::vector<uint8_t>& bytes) {
+    ScratchDirectory dir;
+    WriteBytes(dir.Path("damaged.mdb"), bytes);
+    std::string error = ErrorOf(dir.Path("damaged.mdb"), dir.Path("copy.mdb"));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadBytes(dir.Path("damaged.mdb")), bytes);
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"damaged.mdb"}) << error;
+  }
+};
+
+TEST_F(CompactDamageTest, TruncatedFilesFail) {
+  VINTREL_REQUIRE_FIXTURES();
+  std::vector<uint8_t> bytes = ReadBytes((testing::FixturesRoot() / "jet4" / "delTestV2000.mdb").string());
+  for (size_t pages : {1u, 2u, 10u, 20u}) {
+    ExpectFailureWithoutCopy(std::vector<uint8_t>(bytes.begin(), bytes.begin() + pages * 4096));
+  }
+}
+
+TEST_F(CompactDamageTest, PagesOverwrittenWithGarbageFailOrCopyWhatIsLeft) {
+  VINTREL_REQUIRE_FIXTURES();
+  std::vector<uint8_t> bytes = ReadBytes((testing::FixturesRoot() / "jet4" / "delTestV2000.mdb").string());
+  for (uint32_t page : {2u, 6u, 7u, 17u}) {
+    std::vector<uint8_t> damaged = bytes;
+    for (size_t i = 0; i < 4096; ++i) damaged[page * 4096 + i] = static_cast<uint8_t>(i * 131 + 7);
+    ExpectFailureWithoutCopy(damaged);
+  }
+}
+
+}  // namespace
+}  // namespace vintrel::jet
