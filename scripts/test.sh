@@ -15,3 +15,6 @@ ctest --preset default
 # bounded fuzzing run of its reader seeded with the fixture corpus.
 cmake --preset sanitize && cmake --build --preset sanitize && ctest --preset sanitize
 scripts/fuzz.sh 120
+
+# The 32-bit Windows program and its tests, under Wine.
+scripts/windows-test.sh
