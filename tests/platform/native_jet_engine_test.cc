@@ -1,0 +1,119 @@
+// The POSIX JetEngine as the compaction calls it: connection strings, names resolved in the
+// current directory, and the engine's failures passed on as raised errors.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "compaction/raised_error.h"
+#include "platform/posix/native_jet_engine.h"
+#include "temp_directory.h"
+#include "text/utf.h"
+
+namespace vintrel {
+namespace {
+
+using testing::ListDirectory;
+using testing::ReadFile;
+using testing::TempDirectory;
+using testing::WriteFile;
+
+const std::u16string kPrefix = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
+
+std::string Fixture(const char* name) {
+  return (std::filesystem::path(VINTREL_FIXTURES) / "jet4" / name).string();
+}
+
+std::string FullPath(const std::string& name) {
+  return (std::filesystem::current_path() / name).string();
+}
+
+// The description of the error CompactDatabase raises, empty when it succeeds.
+std::string Compact(const std::u16string& source, const std::u16string& destination) {
+  try {
+    NativeJetEngine().CompactDatabase(source, destination);
+  } catch (const RaisedError& error) {
+    return ToUtf8(error.description());
+  }
+  return "";
+}
+
+std::string CompactLift(const std::u16string& destination_suffix = u";Jet OLEDB:Engine Type=5") {
+  return Compact(kPrefix + u"lift.mdb", kPrefix + u"lift1.mdb" + destination_suffix);
+}
+
+#define REQUIRE_FIXTURES()                                                   \
+  if (!std::filesystem::is_directory(VINTREL_FIXTURES)) {                    \
+    GTEST_SKIP() << "the fixture corpus " << VINTREL_FIXTURES << " is absent"; \
+  }
+
+TEST(NativeJetEngineTest, CompactsANameInTheCurrentDirectoryIntoAJet4Copy) {
+  REQUIRE_FIXTURES();
+  TempDirectory directory;
+  std::filesystem::copy_file(Fixture("delTestV2000.mdb"), "lift.mdb");
+  const std::string before = ReadFile("lift.mdb");
+
+  EXPECT_EQ(CompactLift(), "");
+  EXPECT_EQ(ReadFile("lift.mdb"), before);
+  EXPECT_EQ(ListDirectory(), (std::vector<std::string>{"lift.mdb", "lift1.mdb"}));
+  const std::string copy = ReadFile("lift1.mdb");
+  ASSERT_GT(copy.size(), 0x14u);
+  EXPECT_EQ(copy[0x14], '\x01') << "the Jet 4 version byte";
+  EXPECT_LT(copy.size(), before.size());
+}
+
+TEST(NativeJetEngineTest, AbsentEngineTypeKeepsTheFormatAndOtherTypesAreRefused) {
+  REQUIRE_FIXTURES();
+  TempDirectory directory;
+  std::filesystem::copy_file(Fixture("emptyV2000.mdb"), "lift.mdb");
+  EXPECT_EQ(CompactLift(u""), "");
+  std::filesystem::remove("lift1.mdb");
+  EXPECT_EQ(CompactLift(u";Jet OLEDB:Engine Type=4"),
+            "Jet OLEDB:Engine Type 4 is not supported: the copy can only be written as 5, the Jet 4 format.");
+  EXPECT_EQ(ListDirectory(), std::vector<std::string>{"lift.mdb"});
+}
+
+TEST(NativeJetEngineTest, ConnectionStringsNeedTheJetProviderAndADataSource) {
+  TempDirectory directory;
+  const std::string missing_provider = "Provider cannot be found. It may not be properly installed.";
+  EXPECT_EQ(Compact(u"Provider=SQLOLEDB;Data Source=lift.mdb", kPrefix + u"lift1.mdb"), missing_provider);
+  EXPECT_EQ(Compact(u"Data Source=lift.mdb", kPrefix + u"lift1.mdb"), missing_provider);
+  EXPECT_EQ(Compact(kPrefix + u"lift.mdb", u"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=x"),
+            missing_provider);
+  EXPECT_EQ(Compact(u"provider = microsoft.jet.oledb.4.0 ; data source = 'lift.mdb'", kPrefix + u"lift1.mdb"),
+            "Could not find file '" + FullPath("lift.mdb") + "'.")
+      << "keys and the provider name are case-insensitive";
+  EXPECT_EQ(Compact(u"Provider=Microsoft.Jet.OLEDB.4.0", kPrefix + u"lift1.mdb"),
+            "The connection string names no Data Source.");
+  EXPECT_TRUE(ListDirectory().empty());
+}
+
+TEST(NativeJetEngineTest, EngineFailuresCarryTheirDescriptionsAndLeaveNoCopy) {
+  TempDirectory directory;
+  EXPECT_EQ(CompactLift(), "Could not find file '" + FullPath("lift.mdb") + "'.");
+  WriteFile("lift.mdb", "data");
+  EXPECT_EQ(CompactLift(), "Unrecognized database format '" + FullPath("lift.mdb") + "'.");
+  EXPECT_EQ(ReadFile("lift.mdb"), "data");
+  WriteFile("lift1.mdb", "old");
+  EXPECT_EQ(CompactLift(), "Database already exists.");
+  EXPECT_EQ(ReadFile("lift1.mdb"), "old");
+  EXPECT_EQ(ListDirectory(), (std::vector<std::string>{"lift.mdb", "lift1.mdb"}));
+}
+
+TEST(NativeJetEngineTest, ASourceBeingCompactedElsewhereIsInUse) {
+  REQUIRE_FIXTURES();
+  TempDirectory directory;
+  std::filesystem::copy_file(Fixture("emptyV2000.mdb"), "lift.mdb");
+  // Another compaction holds the source's lock, as CompactDatabase takes it.
+  int other = ::open("lift.mdb", O_RDONLY);
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_EQ(CompactLift(), "Could not use '" + FullPath("lift.mdb") + "'; file already in use.");
+  ::close(other);
+  EXPECT_EQ(ListDirectory(), std::vector<std::string>{"lift.mdb"});
+  EXPECT_EQ(CompactLift(), "") << "the lock goes with the other compaction";
+}
+
+}  // namespace
+}  // namespace vintrel
