@@ -1,77 +1,51 @@
 #include "scratch_directory.h"
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <sstream>
-#include <stdexcept>
-#include <vector>
+#include <set>
 
 #include "platform/windows/windows_api.h"
 
 namespace vintrel::testing {
-namespace {
 
-std::wstring CurrentDirectory() {
-  wchar_t buffer[MAX_PATH];
-  const DWORD length = ::GetCurrentDirectoryW(MAX_PATH, buffer);
-  return std::wstring(buffer, length);
-}
+namespace fs = std::filesystem;
 
-std::vector<std::wstring> FileNames(const std::wstring& directory) {
-  std::vector<std::wstring> names;
-  WIN32_FIND_DATAW entry;
-  HANDLE search = ::FindFirstFileW((directory + L"\\*").c_str(), &entry);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.emplace_back(entry.cFileName);
-  } while (::FindNextFileW(search, &entry));
-  ::FindClose(search);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-}  // namespace
-
-ScratchDirectory::ScratchDirectory() : previous_(CurrentDirectory()) {
-  wchar_t temporary[MAX_PATH];
-  ::GetTempPathW(MAX_PATH, temporary);
-  path_ = std::wstring(temporary) + L"vintrel-test-" + std::to_wstring(::GetCurrentProcessId()) +
-          L"-" + std::to_wstring(::GetTickCount());
-  if (!::CreateDirectoryW(path_.c_str(), nullptr) || !::SetCurrentDirectoryW(path_.c_str())) {
-    throw std::runtime_error("cannot set up a scratch directory");
-  }
+ScratchDirectory::ScratchDirectory()
+    : previous_(fs::current_path()),
+      path_(fs::temp_directory_path() / (L"vintrel-test-" + std::to_wstring(::GetCurrentProcessId()) +
+                                         L"-" + std::to_wstring(::GetTickCount()))) {
+  fs::create_directory(path_);
+  fs::current_path(path_);
 }
 
 ScratchDirectory::~ScratchDirectory() {
-  ::SetCurrentDirectoryW(previous_.c_str());
-  for (const std::wstring& name : FileNames(path_)) {
-    const std::wstring file = path_ + L"\\" + name;
-    ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(file.c_str());
+  std::error_code ignored;
+  fs::current_path(previous_, ignored);
+  for (const fs::directory_entry& entry : fs::directory_iterator(path_, ignored)) {
+    ::SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
   }
-  ::RemoveDirectoryW(path_.c_str());
+  fs::remove_all(path_, ignored);
 }
 
 void ScratchDirectory::Write(const std::wstring& name, const std::string& content, bool readOnly) const {
-  const std::wstring file = path_ + L"\\" + name;
-  std::ofstream(file.c_str(), std::ios::binary) << content;
-  if (readOnly) ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_READONLY);
+  std::ofstream(path_ / name, std::ios::binary) << content;
+  if (readOnly) ::SetFileAttributesW((path_ / name).c_str(), FILE_ATTRIBUTE_READONLY);
 }
 
-bool ScratchDirectory::Exists(const std::wstring& name) const {
-  const DWORD attributes = ::GetFileAttributesW((path_ + L"\\" + name).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
+bool ScratchDirectory::Exists(const std::wstring& name) const { return fs::is_regular_file(path_ / name); }
 
 std::string ScratchDirectory::Read(const std::wstring& name) const {
-  std::ifstream file((path_ + L"\\" + name).c_str(), std::ios::binary);
+  std::ifstream file(path_ / name, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 std::wstring ScratchDirectory::Listing() const {
+  std::set<std::wstring> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(path_)) {
+    if (entry.is_regular_file()) names.insert(entry.path().filename().wstring());
+  }
   std::wstring listing;
-  for (const std::wstring& name : FileNames(path_)) listing += name + L" ";
+  for (const std::wstring& name : names) listing += name + L" ";
   return listing;
 }
 

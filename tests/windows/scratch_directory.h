@@ -2,6 +2,7 @@
 // the object; removed with its files afterwards, read-only ones included.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace vintrel::testing {
@@ -18,12 +19,12 @@ class ScratchDirectory {
   void Write(const std::wstring& name, const std::string& content, bool readOnly = false) const;
   bool Exists(const std::wstring& name) const;
   std::string Read(const std::wstring& name) const;
-  // The names of the directory's files, sorted.
+  // The names of the directory's files, sorted, each followed by a space.
   std::wstring Listing() const;
 
  private:
-  std::wstring path_;
-  std::wstring previous_;
+  std::filesystem::path previous_;
+  std::filesystem::path path_;
 };
 
 }  // namespace vintrel::testing
