@@ -187,24 +187,21 @@ TEST_F(WindowRun, TextComesBackExactlyAsWritten) {
   EXPECT_EQ(window->LogText(), u"a\rb\u00a0\nc\r\nd\r\n");
 }
 
-// The message box shown next, as the user saw it; closed with a click on its button.
-struct SeenBox {
-  bool shown = false;
-  QString title, text;
-  Qt::TextFormat format{};
-  QMessageBox::Icon icon{};
-  QMessageBox::StandardButtons buttons;
-  qsizetype buttonCount = 0;
-  QWidget* owner = nullptr;
-  bool modal = false;
-};
-
-void DismissBoxWhenShown(SeenBox& seen) {
-  QTimer::singleShot(0, [&seen] {
+// Checks the message box shown next as the user sees it, then closes it with a click on its one
+// button; `shown` tells that it came.
+void ExpectErrorBox(const QWidget* owner, const QString& text, bool& shown) {
+  QTimer::singleShot(0, [owner, text, &shown] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) return;
-    seen = {true, box->windowTitle(), box->text(), box->textFormat(), box->icon(),
-            box->standardButtons(), box->buttons().size(), box->parentWidget(), box->isModal()};
+    ASSERT_NE(box, nullptr);
+    shown = true;
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("ОШИБКА"));
+    EXPECT_EQ(box->text(), text);
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+    EXPECT_EQ(box->parentWidget(), owner);
+    EXPECT_TRUE(box->isModal());
+    ASSERT_EQ(box->buttons().size(), 1);
     QTest::mouseClick(box->buttons().front(), Qt::LeftButton);
   });
 }
@@ -213,18 +210,10 @@ TEST_F(WindowErrorBox, ShowsTheDescriptionAndLeavesTheWindowIdle) {
   AddAllSix(platform);
   platform.FailCallsStartingWith("CompactDatabase Provider=Microsoft.Jet.OLEDB.4.0;Data Source=prof.mdb",
                                  u"Диск <b>полон</b>");
-  SeenBox seen;
-  DismissBoxWhenShown(seen);
+  bool shown = false;
+  ExpectErrorBox(window.get(), QStringLiteral("Диск <b>полон</b>"), shown);
   Compress();
-  ASSERT_TRUE(seen.shown);
-  EXPECT_EQ(seen.title, QStringLiteral("ОШИБКА"));
-  EXPECT_EQ(seen.text, QStringLiteral("Диск <b>полон</b>"));
-  EXPECT_EQ(seen.format, Qt::PlainText);
-  EXPECT_EQ(seen.icon, QMessageBox::Critical);
-  EXPECT_EQ(seen.buttons, QMessageBox::Ok);
-  EXPECT_EQ(seen.buttonCount, 1);
-  EXPECT_EQ(seen.owner, window.get());
-  EXPECT_TRUE(seen.modal);
+  EXPECT_TRUE(shown);
   EXPECT_EQ(window->LogText(), u"lift.mdb ok\r\nlog.mdb ok\r\n");
   EXPECT_TRUE(window->isVisible());
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
@@ -232,11 +221,10 @@ TEST_F(WindowErrorBox, ShowsTheDescriptionAndLeavesTheWindowIdle) {
 
 TEST_F(WindowErrorBox, EmptyDescriptionGivesEmptyText) {
   platform.FailCall(0, u"");
-  SeenBox seen;
-  DismissBoxWhenShown(seen);
+  bool shown = false;
+  ExpectErrorBox(window.get(), QString(), shown);
   Compress();
-  ASSERT_TRUE(seen.shown);
-  EXPECT_TRUE(seen.text.isEmpty());
+  EXPECT_TRUE(shown);
   EXPECT_TRUE(window->LogText().empty());
 }
 
