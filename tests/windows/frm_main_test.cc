@@ -10,6 +10,7 @@
 #include "scripted_platform.h"
 #include "ui/win32/frm_main.h"
 #include "ui/win32/frm_main_layout.h"
+#include "ui/win32/message_loop.h"
 
 namespace vintrel {
 namespace {
@@ -160,6 +161,39 @@ TEST_F(FrmMainTest, FailureShowsTheErrorBoxOwnedByTheWindow) {
   EXPECT_TRUE(watcher.boxes[0].stopIcon);
   EXPECT_EQ(TextOf(Text1()), L"lift.mdb not found\r\n");
   EXPECT_TRUE(form_->IsOpen());
+}
+
+// Types a key as the keyboard does: it goes to whichever control has the focus then.
+void Type(WORD key) {
+  INPUT strokes[2] = {};
+  for (INPUT& stroke : strokes) {
+    stroke.type = INPUT_KEYBOARD;
+    stroke.ki.wVk = key;
+  }
+  strokes[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  ::SendInput(2, strokes, sizeof(INPUT));
+}
+
+bool gaveUp = false;
+
+void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD) {
+  gaveUp = true;
+  ::PostMessageW(::FindWindowW(L"frmMain", nullptr), WM_CLOSE, 0, 0);
+}
+
+TEST_F(FrmMainTest, KeyboardAloneRunsAPassAndClosesTheWindow) {
+  form_->Show(SW_SHOWNORMAL);
+  Type(VK_SPACE);
+  Type(VK_TAB);
+  Type(VK_SPACE);
+  // Should the keys do nothing, the loop would wait for ever; this ends it and says so.
+  gaveUp = false;
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 10000, GiveUp);
+  RunMessageLoop(*form_);
+  ::KillTimer(nullptr, timer);
+  EXPECT_FALSE(gaveUp);
+  EXPECT_FALSE(form_->IsOpen());
+  EXPECT_EQ(platform_.journal.front(), "Create FileSystemObject");
 }
 
 // After a pass that compacted lift.mdb, all three references are set.
