@@ -14,6 +14,8 @@
 //         real index descriptors   (39/52 bytes: ten column slots, usage map, root, flags)
 //         logical index descriptors (20/28 bytes: number, real index, relation, kind)
 //         logical index names
+//         long-value column maps: (column number 2, usage map 4, free-space map 4) for
+//         each Memo/OLE column, ended by column number 0xFFFF
 #pragma once
 
 #include <cstdint>
@@ -79,6 +81,13 @@ struct LogicalIndex {
   bool cascade_deletes;
 };
 
+// The pages holding one long-value column's values.
+struct LongValueMaps {
+  uint16_t column_number;
+  uint32_t usage_map;       // row pointer
+  uint32_t free_space_map;  // row pointer
+};
+
 struct TableDefinition {
   uint32_t page;
   uint32_t row_count;
@@ -89,6 +98,7 @@ struct TableDefinition {
   std::vector<Column> columns;  // in column-number order
   std::vector<RealIndex> real_indexes;
   std::vector<LogicalIndex> logical_indexes;
+  std::vector<LongValueMaps> long_value_maps;
   uint32_t usage_map;       // row pointer to the map of the table's data pages
   uint32_t free_space_map;  // row pointer
 };

@@ -74,4 +74,14 @@ std::optional<uint32_t> UsageMap::NextPage(uint32_t from) const {
   return std::nullopt;
 }
 
+std::vector<uint32_t> UsageMap::MapPages() const {
+  std::vector<uint32_t> map_pages;
+  if (inline_form_) return map_pages;
+  ByteView view(row_, kStructure, owner_);
+  for (size_t k = 0; k < (row_.size() - 1) / 4; ++k) {
+    if (uint32_t page = view.U32(1 + k * 4); page != 0) map_pages.push_back(page);
+  }
+  return map_pages;
+}
+
 }  // namespace vintrel::jet

@@ -25,6 +25,8 @@ class UsageMap {
 
   // The first page at or after `from` that the map marks as used.
   std::optional<uint32_t> NextPage(uint32_t from) const;
+  // The usage-map pages (type 0x05) a reference-form map keeps its bitmaps on.
+  std::vector<uint32_t> MapPages() const;
 
  private:
   std::optional<uint32_t> NextInBitmap(std::span<const uint8_t> bitmap, uint32_t first,

@@ -12,6 +12,7 @@
 #include "jet/database.h"
 #include "jet/index_page.h"
 #include "jet/json_dump.h"
+#include "jet/page_owners.h"
 #include "jet/table_reader.h"
 #include "text/utf.h"
 
@@ -103,6 +104,30 @@ TEST_P(CorpusTest, IndexEntriesAddressLiveRows) {
       } else {
         EXPECT_LE(entries, scan.rows);
       }
+    }
+  }
+}
+
+TEST_P(CorpusTest, PageOwnersAccountForEveryRowAndIndexRoot) {
+  VINTREL_REQUIRE_FIXTURES();
+  auto db = Database::Open(GetParam());
+  std::vector<PageOwner> owners = MapPageOwners(*db);
+  ASSERT_EQ(owners.size(), db->pages().page_count());
+  EXPECT_EQ(owners[0].use, PageUse::kDatabaseDefinition);
+  for (const CatalogEntry& entry : db->ReadCatalog()) {
+    if (entry.type != kCatalogLocalTable) continue;
+    SCOPED_TRACE(ToUtf8(entry.name));
+    TableDefinition table = db->ReadTable(entry.definition_page());
+    EXPECT_EQ(owners[table.page].use, PageUse::kTableDefinition);
+    for (const auto& [page, row] : ScanTable(*db, table).locations) {
+      EXPECT_EQ(owners[page].use, PageUse::kTableData) << "page " << page;
+      EXPECT_EQ(owners[page].table, table.page) << "page " << page;
+    }
+    for (uint32_t i = 0; i < table.real_indexes.size(); ++i) {
+      const PageOwner& root = owners[table.real_indexes[i].root_page];
+      EXPECT_EQ(root.use, PageUse::kIndex);
+      EXPECT_EQ(root.table, table.page);
+      EXPECT_EQ(root.part, i);
     }
   }
 }
