@@ -9,7 +9,7 @@ cd "$root"
 
 # Everything below runs on a display of its own, of a known size.
 if [ -z "${VINTREL_UNDER_XVFB:-}" ]; then
-  exec env VINTREL_UNDER_XVFB=1 timeout 3600 xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
+  exec env VINTREL_UNDER_XVFB=1 timeout 1200 xvfb-run -a -s "-screen 0 800x600x24" "$0" "$@"
 fi
 
 build="$root/build/mingw-i686"
