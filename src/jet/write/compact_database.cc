@@ -66,6 +66,10 @@ class TemporaryFile {
   explicit TemporaryFile(const std::string& destination) : path_(destination + ".XXXXXX") {
     fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
     if (fd_ < 0) FailErrno("create a file beside", destination);
+    // mkostemp makes the file private; the database gets the mode a new file would.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd_, 0666 & ~mask) != 0) FailErrno("create a file beside", destination);
   }
   ~TemporaryFile() {
     if (!path_.empty()) ::unlink(path_.c_str());

@@ -21,7 +21,7 @@
 
 namespace vintrel::jet {
 
-struct LongValueMaps {
+struct LongValueMapOffsets {
   uint16_t column_number;
   size_t offset;  // of the usage map; the free-space map follows
 };
@@ -30,7 +30,7 @@ struct DefinitionBlock {
   std::vector<uint8_t> bytes;
   std::vector<size_t> real_indexes;     // offset of each real index descriptor
   std::vector<size_t> logical_indexes;  // offset of each logical index descriptor
-  std::vector<LongValueMaps> long_value_maps;
+  std::vector<LongValueMapOffsets> long_value_maps;
 };
 
 // Reads and parses the definition at `page` of a Jet 4 database.
@@ -42,7 +42,7 @@ void SetTableFields(DefinitionBlock& block, const Format& format, uint32_t row_c
                     uint32_t usage_map, uint32_t free_space_map);
 void SetRealIndexFields(DefinitionBlock& block, const Format& format, size_t index,
                         uint32_t entry_count, uint32_t usage_map, uint32_t root_page);
-void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,
+void SetLongValueMapOffsets(DefinitionBlock& block, size_t entry, uint32_t usage_map,
                       uint32_t free_space_map);
 
 // Replaces each foreign key's related-table page by `new_page(old)`.

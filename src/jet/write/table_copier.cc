@@ -230,11 +230,11 @@ class Copier {
         if (auto page = found->second.open_page()) open.push_back(*page);
         result_.pages += static_cast<uint32_t>(pages.size());
       }
-      SetLongValueMaps(block_, i, MapOf(pages), MapOf(open));
+      SetLongValueMapOffsets(block_, i, MapOf(pages), MapOf(open));
     }
     for (auto& [column, writer] : long_values_) {
       bool mapped = std::any_of(block_.long_value_maps.begin(), block_.long_value_maps.end(),
-                                [&](const LongValueMaps& maps) { return maps.column_number == column; });
+                                [&](const LongValueMapOffsets& maps) { return maps.column_number == column; });
       if (!mapped) {
         throw JetError("Table " + std::to_string(table_.page) + " has long values in column " +
                        std::to_string(column) + ", which its definition gives no map.");

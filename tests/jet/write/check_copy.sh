@@ -1,0 +1,24 @@
+#!/bin/sh
+# Compacts one fixture database (unpacking a .mdb.gz first) into a scratch directory, then
+# checks the copy: the integrity check passes, both independent readers read the same
+# content from it as from the source (compare_copy.mjs), the copy is no larger than the
+# source, and compacting the copy again gives the same bytes.
+#   check_copy.sh <vintrel-jet-compact> <vintrel-jet-check> <node> <fixture>
+set -eu
+compact=$1 check=$2 node=$3 fixture=$4
+[ -f "$fixture" ] || { echo "fixture $fixture is absent"; exit 77; }
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+source=$fixture
+case $fixture in
+  *.gz) source=$scratch/source.mdb; gunzip -c "$fixture" >"$source" ;;
+esac
+"$compact" "$source" "$scratch/copy.mdb"
+"$check" "$scratch/copy.mdb"
+"$node" "$(dirname "$0")/compare_copy.mjs" "$source" "$scratch/copy.mdb"
+source_size=$(wc -c <"$source")
+copy_size=$(wc -c <"$scratch/copy.mdb")
+echo "source $source_size bytes, copy $copy_size bytes"
+[ "$copy_size" -le "$source_size" ] || { echo "the copy is larger than the source"; exit 1; }
+"$compact" "$scratch/copy.mdb" "$scratch/again.mdb" >/dev/null
+cmp "$scratch/copy.mdb" "$scratch/again.mdb" || { echo "compacting the copy again changes it"; exit 1; }
