@@ -91,5 +91,13 @@ TEST_F(ComPlatformTest, CreatingAnUnavailableClassRaisesADescription) {
   EXPECT_NE(DescriptionOf([&] { objects_.CreateObject(ClassId{u"not a class id"}); }), u"");
 }
 
+TEST_F(ComPlatformTest, OtherClassesAreNeitherFileSystemNorEngine) {
+  const ClassId dictionary{u"{EE09B103-97E0-11CF-978F-00A02463E06F}"};  // Scripting.Dictionary
+  const std::shared_ptr<PlatformObject> object = objects_.CreateObject(dictionary);
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(std::dynamic_pointer_cast<FileSystem>(object), nullptr);
+  EXPECT_EQ(std::dynamic_pointer_cast<Engine>(object), nullptr);
+}
+
 }  // namespace
 }  // namespace vintrel
