@@ -1,4 +1,7 @@
-// Late-bound calls on a COM object through IDispatch, with owned arguments and results.
+// Late-bound calls on a COM object through IDispatch, with owned arguments and results. The
+// Scripting Runtime's and Jet's interfaces are dual, so IDispatch reaches every operation we use
+// without vtable declarations of our own (mingw-w64 ships none, and a slot out of place would
+// call the wrong method), and Invoke hands back the component's own error description.
 #pragma once
 
 #include "platform/windows/windows_api.h"
