@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   mdbtools time
-  qt6-base-dev xvfb xauth fonts-dejavu-core xdotool imagemagick
+  qt6-base-dev xvfb xauth fonts-dejavu-core xdotool x11-utils imagemagick
 )
 # Node.js may come from elsewhere than Debian (with npm inside); Debian's npm would conflict.
 command -v npm >/dev/null || packages+=(nodejs npm)

@@ -14,7 +14,7 @@ if [ ! -d "$fixtures/jet4" ]; then
   echo "SKIP: no fixture databases at $fixtures/jet4"
   exit 77
 fi
-for tool in Xvfb xdotool import cmp; do
+for tool in Xvfb xdotool xprop import cmp; do
   command -v "$tool" >/dev/null || fail "$tool is missing (scripts/install-deps.sh installs it)"
 done
 
@@ -75,6 +75,17 @@ within 100 visible '^Vintrel$' || fail "the window did not appear"
 window=$(xdotool search --onlyvisible --name '^Vintrel$' | head -1)
 eval "$(xdotool getwindowgeometry --shell "$window")"
 [ "$WIDTH" = 227 ] && [ "$HEIGHT" = 300 ] || fail "client area is ${WIDTH}x${HEIGHT}, not 227x300"
+
+# What the window asks of a window manager: a fixed size, a close box and no minimise or
+# maximise box (Motif hints: functions 0x08 and 0x10, decorations 0x20 and 0x40), the icon.
+hints=$(xprop -id "$window" WM_NORMAL_HINTS)
+grep -q "minimum size: 227 by 300" <<<"$hints" && grep -q "maximum size: 227 by 300" <<<"$hints" ||
+  fail "the frame is not fixed at 227x300: $hints"
+read -r _ functions decorations _ < <(xprop -id "$window" _MOTIF_WM_HINTS | sed 's/.*= //; s/,/ /g')
+(( (functions & 0x20) && !(functions & 0x18) && !(decorations & 0x60) )) ||
+  fail "frame functions $functions, decorations $decorations"
+icons=$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | sort -u | tr '\n' ' ')
+[ "$icons" = "Icon (16 x 16) Icon (32 x 32) " ] || fail "window icon images: $icons"
 
 # The centre of "Сжать" (13,17 100x33 at 96 dpi), then the outcome.
 click $((X + 63)) $((Y + 33))
