@@ -18,6 +18,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # program adds -municode itself (wWinMain); the test programs keep GoogleTest's main.
 set(CMAKE_CXX_FLAGS_INIT "-finput-charset=UTF-8 -DUNICODE -D_UNICODE")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# Release programs carry no symbols: vintrel.exe is a third of the size.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
 
 # Test programs run under Wine on the build machine.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
