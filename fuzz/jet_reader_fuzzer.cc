@@ -11,6 +11,7 @@
 #include "jet/index_page.h"
 #include "jet/jet_error.h"
 #include "jet/json_dump.h"
+#include "jet/page_owners.h"
 #include "jet/usage_map.h"
 
 namespace {
@@ -34,10 +35,14 @@ void ReadEverything(vintrel::jet::Database& db) {
   DiscardBuffer discard;
   std::ostream sink(&discard);
   vintrel::jet::WriteDump(db, sink);
+  vintrel::jet::MapPageOwners(db);
   for (const vintrel::jet::CatalogEntry& entry : db.ReadCatalog()) {
     if (entry.type != vintrel::jet::kCatalogLocalTable) continue;
     vintrel::jet::TableDefinition table = db.ReadTable(entry.definition_page());
     WalkUsageMap(db, table.free_space_map, table.page);
+    for (const vintrel::jet::LongValueMaps& maps : table.long_value_maps) {
+      WalkUsageMap(db, maps.free_space_map, table.page);
+    }
     for (const vintrel::jet::RealIndex& index : table.real_indexes) {
       WalkUsageMap(db, index.usage_map, table.page);
       vintrel::jet::IndexReader reader(db.pages(), db.format(), index.root_page);
