@@ -107,9 +107,11 @@ TableDefinition ReadTableDefinition(PageCache& pages, const Format& format,
     index.related_table_type = entry.U8(format.logical_index_related_table_type);
     index.related_index = entry.U32(format.logical_index_related_index);
     index.related_table_page = entry.U32(format.logical_index_related_table);
-    index.cascade_updates = entry.U8(format.logical_index_cascade_updates) != 0;
-    index.cascade_deletes = entry.U8(format.logical_index_cascade_deletes) != 0;
     index.kind = entry.U8(format.logical_index_kind);
+    index.cascade_updates =
+        index.foreign_key() && entry.U8(format.logical_index_cascade_updates) != 0;
+    index.cascade_deletes =
+        index.foreign_key() && entry.U8(format.logical_index_cascade_deletes) != 0;
     if (index.real_index >= real_count) {
       block.Fail("logical index " + std::to_string(index.number) + " names real index " +
                  std::to_string(index.real_index) + " of " + std::to_string(real_count));

@@ -66,6 +66,10 @@ struct RealIndex {
   uint32_t usage_map;  // row pointer
   uint32_t root_page;
   uint8_t flags;       // kIndex* flags
+
+  bool unique() const { return (flags & kIndexUnique) != 0; }
+  bool ignores_nulls() const { return (flags & kIndexIgnoreNulls) != 0; }
+  bool required() const { return (flags & kIndexRequired) != 0; }
 };
 
 // An index as the user defined it; several may share one real index.
@@ -77,8 +81,11 @@ struct LogicalIndex {
   uint8_t related_table_type;
   uint32_t related_index;  // 0xFFFFFFFF when not a foreign key
   uint32_t related_table_page;
-  bool cascade_updates;
+  bool cascade_updates;  // foreign keys only; other indexes leave junk in these bytes
   bool cascade_deletes;
+
+  bool primary_key() const { return kind == kLogicalIndexPrimary; }
+  bool foreign_key() const { return kind == kLogicalIndexForeign; }
 };
 
 // The pages holding one long-value column's values.

@@ -144,6 +144,56 @@ TEST_P(CorpusTest, DumpIsOneDocumentWithOneLinePerTableAndRow) {
   EXPECT_EQ(dump.find("\n\n"), std::string::npos);
 }
 
+// Looks a table up by name in the catalog.
+TableDefinition TableNamed(Database& db, std::u16string_view name) {
+  for (const CatalogEntry& entry : db.ReadCatalog()) {
+    if (entry.type == kCatalogLocalTable && entry.name == name) {
+      return db.ReadTable(entry.definition_page());
+    }
+  }
+  ADD_FAILURE() << "no table " << ToUtf8(std::u16string(name));
+  return {};
+}
+
+const LogicalIndex* IndexNamed(const TableDefinition& table, std::u16string_view name) {
+  for (const LogicalIndex& index : table.logical_indexes) {
+    if (index.name == name) return &index;
+  }
+  ADD_FAILURE() << "no index " << ToUtf8(std::u16string(name));
+  return nullptr;
+}
+
+TEST(IndexDefinitionTest, PrimaryUniqueIgnoreNullsAndRequired) {
+  VINTREL_REQUIRE_FIXTURES();
+  auto db = Database::Open((testing::FixturesRoot() / "jet4/testIndexPropertiesV2000.mdb").string());
+  TableDefinition table = TableNamed(*db, u"TableIgnoreNulls1");
+  const LogicalIndex* primary = IndexNamed(table, u"PrimaryKey");
+  const LogicalIndex* data = IndexNamed(table, u"DataIndex");
+  ASSERT_TRUE(primary && data);
+  EXPECT_TRUE(primary->primary_key());
+  const RealIndex& primary_real = table.real_indexes[primary->real_index];
+  EXPECT_TRUE(primary_real.unique() && primary_real.required() && !primary_real.ignores_nulls());
+  EXPECT_FALSE(data->primary_key() || data->foreign_key());
+  EXPECT_TRUE(table.real_indexes[data->real_index].ignores_nulls());
+  EXPECT_FALSE(table.real_indexes[data->real_index].unique());
+  EXPECT_FALSE(primary->cascade_deletes) << "only foreign keys cascade";
+}
+
+TEST(IndexDefinitionTest, ForeignKeysNameTheirRelationInBothVersions) {
+  VINTREL_REQUIRE_FIXTURES();
+  for (const char* file : {"jet4/indexTestV2000.mdb", "jet3/indexTestV1997.mdb"}) {
+    SCOPED_TRACE(file);
+    auto db = Database::Open((testing::FixturesRoot() / file).string());
+    TableDefinition table = TableNamed(*db, u"Table1");
+    const LogicalIndex* deletes = IndexNamed(table, u"Table2Table1");
+    const LogicalIndex* updates = IndexNamed(table, u"Table3Table1");
+    ASSERT_TRUE(deletes && updates);
+    EXPECT_TRUE(deletes->foreign_key() && deletes->cascade_deletes && !deletes->cascade_updates);
+    EXPECT_TRUE(updates->foreign_key() && updates->cascade_updates && !updates->cascade_deletes);
+    EXPECT_EQ(TableNamed(*db, u"Table2").page, deletes->related_table_page);
+  }
+}
+
 std::vector<std::string> CorpusFiles() {
   auto files = FixtureFiles({"jet4", "jet3"});
   if (files.empty()) files.push_back("(corpus absent)");
