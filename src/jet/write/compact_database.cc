@@ -148,7 +148,9 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output) {
   MapRows maps(format, output);
   for (const auto& [old_page, new_page] : renumbering.pages()) {
     TableToCopy table{names[old_page], old_page, new_page};
-    figures.rows += CopyTable(source, table, renumbering, output, maps).rows;
+    CopiedTable copied = CopyTable(source, table, renumbering, output, maps);
+    figures.rows += copied.rows;
+    figures.content[table.name] = copied.digest;
   }
   maps.Flush();
   WriteGlobalMap(format, output, figures.free_pages);
@@ -174,8 +176,7 @@ CompactionFigures CompactDatabase(const std::string& source_path,
     figures = WriteCompactedCopy(*source, output);
   }
   std::unique_ptr<Database> copy = Database::Open(temporary.path());
-  Renumbering renumbering(source->ReadCatalog());
-  RequireSameContent(DigestContent(*source, &renumbering), DigestContent(*copy), source_path);
+  RequireSameContent(figures.content, DigestContent(*copy), source_path);
   temporary.Publish(destination_path);
   SyncDirectoryOf(destination_path);
   return figures;

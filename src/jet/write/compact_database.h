@@ -18,6 +18,7 @@
 #include <string>
 
 #include "jet/database.h"
+#include "jet/write/content_digest.h"
 #include "jet/write/page_output.h"
 
 namespace vintrel::jet {
@@ -27,6 +28,7 @@ struct CompactionFigures {
   uint32_t copy_pages = 0;
   uint32_t free_pages = 0;  // of the copy
   uint64_t rows = 0;
+  ContentDigest content;  // of the source, as the copy should hold it
 };
 
 // Writes the compacted copy of `source` through `output` and finishes the file.

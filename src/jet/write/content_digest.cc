@@ -1,32 +1,73 @@
 #include "jet/write/content_digest.h"
 
+#include <cstring>
+
 #include "jet/jet_error.h"
+#include "jet/data_page.h"
 #include "jet/table_reader.h"
+#include "jet/usage_map.h"
 #include "text/utf.h"
 
 namespace vintrel::jet {
+
 namespace {
 
-// FNV-1a, then a final mix so that summing row hashes does not cancel patterns.
-uint64_t RowHash(const std::vector<Field>& fields) {
-  uint64_t hash = 0xCBF29CE484222325ULL;
-  auto mix = [&hash](uint8_t byte) {
-    hash ^= byte;
-    hash *= 0x100000001B3ULL;
-  };
-  for (const Field& field : fields) {
-    mix(field.null ? 1 : 0);
-    mix(field.flag ? 1 : 0);
-    for (size_t i = 0; i < 8; ++i) mix(static_cast<uint8_t>(field.bytes.size() >> (8 * i)));
-    for (uint8_t byte : field.bytes) mix(byte);
+// Mixes eight bytes at a time, so that summing long values costs little beside reading them.
+class Hasher {
+ public:
+  void Add(uint64_t word) {
+    hash_ = (hash_ ^ word) * 0x9E3779B97F4A7C15ULL;
+    hash_ ^= hash_ >> 29;
   }
-  hash ^= hash >> 33;
-  hash *= 0xFF51AFD7ED558CCDULL;
-  hash ^= hash >> 33;
-  return hash;
-}
+  void Add(const std::vector<uint8_t>& bytes) {
+    Add(bytes.size());
+    size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+      uint64_t word;
+      std::memcpy(&word, bytes.data() + i, 8);
+      Add(word);
+    }
+    uint64_t tail = 0;
+    for (size_t shift = 0; i < bytes.size(); ++i, shift += 8) tail |= static_cast<uint64_t>(bytes[i]) << shift;
+    Add(tail);
+  }
+  // A final mix, so that summing the hashes of rows does not cancel patterns.
+  uint64_t Finish() const {
+    uint64_t hash = hash_;
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDULL;
+    hash ^= hash >> 33;
+    return hash;
+  }
+
+ private:
+  uint64_t hash_ = 0xCBF29CE484222325ULL;
+};
 
 }  // namespace
+
+uint64_t RowHash(const std::vector<Field>& fields) {
+  Hasher hasher;
+  for (const Field& field : fields) {
+    hasher.Add((field.null ? 1u : 0u) | (field.flag ? 2u : 0u));
+    hasher.Add(field.bytes);
+  }
+  return hasher.Finish();
+}
+
+uint64_t CountLiveRows(Database& database, const TableDefinition& table) {
+  UsageMap map(database.pages(), database.format(), table.usage_map, table.page);
+  uint64_t rows = 0;
+  for (auto page = map.NextPage(0); page && *page < database.pages().page_count();
+       page = map.NextPage(*page + 1)) {
+    PageRef ref = database.pages().Get(*page, "data page");
+    if (ref->type() != PageType::kData) continue;
+    DataPage data(ref, database.format(), "data page");
+    if (data.owner() != table.page) continue;
+    for (uint16_t row = 0; row < data.row_count(); ++row) rows += !data.Row(row).deleted;
+  }
+  return rows;
+}
 
 ContentDigest DigestContent(Database& database, const Renumbering* renumbering) {
   ContentDigest digest;

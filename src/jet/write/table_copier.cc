@@ -88,6 +88,14 @@ class Copier {
         DecodeRow(source_.pages(), format_, table_, row, var_offsets, fields);
         AddRow(OldPointer(entry), fields);
       }
+      // Rows are taken once each (AddRow refuses a second visit), so equal counts mean the
+      // primary index led to every live row.
+      const uint64_t live = CountLiveRows(source_, table_);
+      if (live != result_.rows) {
+        RaiseDamaged("index page", table_.page,
+                     "the primary key names " + std::to_string(result_.rows) + " rows of the " +
+                         std::to_string(live) + " the table holds");
+      }
     } else {
       TableReader reader(source_.pages(), format_, table_);
       while (reader.Next(fields)) {
@@ -121,10 +129,12 @@ class Copier {
       data_pages_.push_back(data_page_->number());
     }
     uint8_t row = data_page_->Add(row_);
+    result_.digest.checksum += RowHash(fields);
     if (!moved_.emplace(old_pointer, PackRowPointer(data_page_->number(), row)).second) {
       RaiseDamaged("index page", table_.page, "two index entries refer to the same row");
     }
     ++result_.rows;
+    result_.digest.rows = result_.rows;
   }
 
   void CopyIndexes() {

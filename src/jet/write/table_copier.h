@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "jet/database.h"
+#include "jet/write/content_digest.h"
 #include "jet/write/data_page_builder.h"
 #include "jet/write/page_output.h"
 #include "jet/write/renumbering.h"
@@ -31,6 +32,7 @@ class MapRows {
 
 struct CopiedTable {
   uint64_t rows = 0;
+  TableDigest digest;  // of the rows as the copy holds them, summed from the source
   uint32_t pages = 0;  // pages written for the table, its definition included
 };
 

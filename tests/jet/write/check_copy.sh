@@ -9,9 +9,11 @@ compact=$1 check=$2 node=$3 fixture=$4
 [ -f "$fixture" ] || { echo "fixture $fixture is absent"; exit 77; }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-source=$fixture
+# A private copy of the source: a compaction locks its source, and tests run in parallel.
+source=$scratch/source.mdb
 case $fixture in
-  *.gz) source=$scratch/source.mdb; gunzip -c "$fixture" >"$source" ;;
+  *.gz) gunzip -c "$fixture" >"$source" ;;
+  *) cp "$fixture" "$source" ;;
 esac
 "$compact" "$source" "$scratch/copy.mdb"
 "$check" "$scratch/copy.mdb"

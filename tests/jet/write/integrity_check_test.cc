@@ -1,6 +1,8 @@
 // The integrity check finds each kind of fault in an otherwise sound compacted copy.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "fixtures.h"
 #include "jet/database.h"
 #include "jet/write/compact_database.h"
@@ -26,7 +28,9 @@ class IntegrityCheckTest : public ::testing::Test {
  protected:
   void SetUp() override {
     VINTREL_REQUIRE_FIXTURES();
-    CompactDatabase((testing::FixturesRoot() / "jet4" / "indexTestV2000.mdb").string(), dir_.Path("copy.mdb"));
+    // A private copy of the source: a compaction locks its source, and tests run in parallel.
+    std::filesystem::copy_file(testing::FixturesRoot() / "jet4" / "indexTestV2000.mdb", dir_.Path("source.mdb"));
+    CompactDatabase(dir_.Path("source.mdb"), dir_.Path("copy.mdb"));
     copy_ = ReadBytes(dir_.Path("copy.mdb"));
   }
 
