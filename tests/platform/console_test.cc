@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 
 #include "temp_directory.h"
 
@@ -62,7 +63,8 @@ TEST(ConsoleTest, FailureGoesToStandardErrorWithExitStatusOne) {
   const Outcome outcome = RunConsole();
 
   EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.output, "Provider cannot be found. It may not be properly installed.\n");
+  EXPECT_EQ(outcome.output, "Unrecognized database format '" +
+                                (std::filesystem::current_path() / "lift.mdb").string() + "'.\n");
   EXPECT_EQ(ReadFile("lift.mdb"), "data");
 }
 

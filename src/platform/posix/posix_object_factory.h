@@ -1,4 +1,4 @@
-// Object creation on POSIX: the file system is ours; the Jet engine is not provided yet.
+// Object creation on POSIX: the file system and the Jet engine are our own.
 #pragma once
 
 #include "compaction/platform_objects.h"

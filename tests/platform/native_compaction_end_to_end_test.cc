@@ -1,0 +1,77 @@
+// The console front-end in a directory of six real databases: each is replaced by its
+// compacted Jet 4 copy, which the independent readers (mdb-reader, mdbtools) read with the
+// original content.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+#include "temp_directory.h"
+
+namespace vintrel {
+namespace {
+
+using testing::ListDirectory;
+using testing::ReadFile;
+using testing::TempDirectory;
+
+namespace fs = std::filesystem;
+
+// Each database of the pass with the corpus file it starts as.
+const std::array<std::pair<const char*, const char*>, 6> kDatabases = {{
+    {"lift.mdb", "delTestV2000.mdb"},
+    {"log.mdb", "indexTestV2000.mdb"},
+    {"prof.mdb", "queryTestV2000.mdb"},
+    {"rang_lift.mdb", "overflowTestV2000.mdb"},
+    {"rang_log.mdb", "testV2000.mdb"},
+    {"rang_prof.mdb", "compIndexTestV2000.mdb"},
+}};
+
+std::string RunCommand(const std::string& command, int& status) {
+  FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+  std::string output;
+  std::array<char, 256> buffer;
+  size_t read;
+  while ((read = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), read);
+  status = WEXITSTATUS(::pclose(pipe));
+  return output;
+}
+
+TEST(NativeCompactionEndToEndTest, SixDatabasesBecomeTheirCompactedCopies) {
+  const fs::path corpus = fs::path(VINTREL_FIXTURES) / "jet4";
+  if (!fs::is_directory(corpus)) GTEST_SKIP() << "the fixture corpus " << VINTREL_FIXTURES << " is absent";
+  TempDirectory directory;
+  for (const auto& [name, fixture] : kDatabases) {
+    fs::copy_file(corpus / fixture, name);
+    fs::permissions(name, fs::perms::owner_write, fs::perm_options::add);  // the corpus is read-only
+  }
+
+  int status = 0;
+  const std::string output = RunCommand(VINTREL_CONSOLE, status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(output,
+            "lift.mdb ok\r\nlog.mdb ok\r\nprof.mdb ok\r\n"
+            "rang_lift.mdb ok\r\nrang_log.mdb ok\r\nrang_prof.mdb ok\r\n");
+  EXPECT_EQ(ListDirectory(), (std::vector<std::string>{"lift.mdb", "log.mdb", "prof.mdb", "rang_lift.mdb",
+                                                       "rang_log.mdb", "rang_prof.mdb"}));
+
+  const bool readers = std::system("command -v mdb-schema >/dev/null 2>&1") == 0 &&
+                       fs::exists(fs::path(VINTREL_ORACLE_MODULES) / "mdb-reader");
+  for (const auto& [name, fixture] : kDatabases) {
+    const std::string copy = ReadFile(name);
+    ASSERT_GT(copy.size(), 0x14u);
+    EXPECT_EQ(copy[0x14], '\x01') << name << " is in the Jet 4 format";
+    EXPECT_LE(copy.size(), fs::file_size(corpus / fixture)) << name;
+    if (!readers) continue;
+    const std::string compare = std::string("TZ=UTC node '") + VINTREL_COMPARE_COPY + "' '" +
+                                (corpus / fixture).string() + "' '" + name + "'";
+    const std::string verdict = RunCommand(compare, status);
+    EXPECT_EQ(status, 0) << name << ": " << verdict;
+  }
+  if (!readers) GTEST_SKIP() << "mdbtools or mdb-reader is not installed; compared the format only";
+}
+
+}  // namespace
+}  // namespace vintrel
