@@ -82,7 +82,7 @@ void SetRealIndexFields(DefinitionBlock& block, const Format& format, size_t ind
   PutU32(block.bytes, block.real_indexes[index] + format.real_index_first_page, root_page);
 }
 
-void SetLongValueMapOffsets(DefinitionBlock& block, size_t entry, uint32_t usage_map,
+void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,
                       uint32_t free_space_map) {
   PutU32(block.bytes, block.long_value_maps[entry].offset, usage_map);
   PutU32(block.bytes, block.long_value_maps[entry].offset + 4, free_space_map);

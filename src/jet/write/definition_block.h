@@ -42,7 +42,7 @@ void SetTableFields(DefinitionBlock& block, const Format& format, uint32_t row_c
                     uint32_t usage_map, uint32_t free_space_map);
 void SetRealIndexFields(DefinitionBlock& block, const Format& format, size_t index,
                         uint32_t entry_count, uint32_t usage_map, uint32_t root_page);
-void SetLongValueMapOffsets(DefinitionBlock& block, size_t entry, uint32_t usage_map,
+void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,
                       uint32_t free_space_map);
 
 // Replaces each foreign key's related-table page by `new_page(old)`.

@@ -4,7 +4,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 #include "jet/data_page.h"
 #include "jet/index_page.h"
@@ -88,8 +87,9 @@ class Copier {
         DecodeRow(source_.pages(), format_, table_, row, var_offsets, fields);
         AddRow(OldPointer(entry), fields);
       }
-      // Rows are taken once each (AddRow refuses a second visit), so equal counts mean the
-      // primary index led to every live row.
+      SortMoves();
+      // Rows are taken once each (SortMoves refuses a second visit), so equal counts mean
+      // the primary index led to every live row.
       const uint64_t live = CountLiveRows(source_, table_);
       if (live != result_.rows) {
         RaiseDamaged("index page", table_.page,
@@ -102,11 +102,22 @@ class Copier {
         RowLocation at = reader.location();
         AddRow(PackRowPointer(at.page, static_cast<uint8_t>(at.row)), fields);
       }
+      SortMoves();
     }
     if (data_page_) {
       output_.Write(data_page_->number(), data_page_->bytes());
     }
     for (auto& [column, writer] : long_values_) writer.Flush();
+  }
+
+  // Orders the moves by source pointer for lookup; 8 bytes a row is all the copy keeps.
+  void SortMoves() {
+    std::sort(moved_.begin(), moved_.end());
+    auto twice = std::adjacent_find(moved_.begin(), moved_.end(),
+                                    [](const auto& a, const auto& b) { return a.first == b.first; });
+    if (twice != moved_.end()) {
+      RaiseDamaged("index page", table_.page, "two index entries refer to the same row");
+    }
   }
 
   void AddRow(uint32_t old_pointer, std::vector<Field>& fields) {
@@ -130,9 +141,7 @@ class Copier {
     }
     uint8_t row = data_page_->Add(row_);
     result_.digest.checksum += RowHash(fields);
-    if (!moved_.emplace(old_pointer, PackRowPointer(data_page_->number(), row)).second) {
-      RaiseDamaged("index page", table_.page, "two index entries refer to the same row");
-    }
+    moved_.emplace_back(old_pointer, PackRowPointer(data_page_->number(), row));
     ++result_.rows;
     result_.digest.rows = result_.rows;
   }
@@ -163,8 +172,9 @@ class Copier {
   }
 
   uint32_t NewPointer(size_t index, const IndexEntry& entry) const {
-    auto found = moved_.find(OldPointer(entry));
-    if (found == moved_.end()) {
+    const uint32_t old_pointer = OldPointer(entry);
+    auto found = std::lower_bound(moved_.begin(), moved_.end(), std::make_pair(old_pointer, 0u));
+    if (found == moved_.end() || found->first != old_pointer) {
       RaiseDamaged("index page", table_.page,
                    "index " + std::to_string(index) + " refers to row " +
                        std::to_string(entry.data_row) + " of page " +
@@ -240,11 +250,12 @@ class Copier {
         if (auto page = found->second.open_page()) open.push_back(*page);
         result_.pages += static_cast<uint32_t>(pages.size());
       }
-      SetLongValueMapOffsets(block_, i, MapOf(pages), MapOf(open));
+      SetLongValueMaps(block_, i, MapOf(pages), MapOf(open));
     }
-    for (auto& [column, writer] : long_values_) {
+    for (const auto& written : long_values_) {
+      const uint16_t column = written.first;
       bool mapped = std::any_of(block_.long_value_maps.begin(), block_.long_value_maps.end(),
-                                [&](const LongValueMapOffsets& maps) { return maps.column_number == column; });
+                                [column](const LongValueMapOffsets& maps) { return maps.column_number == column; });
       if (!mapped) {
         throw JetError("Table " + std::to_string(table_.page) + " has long values in column " +
                        std::to_string(column) + ", which its definition gives no map.");
@@ -270,7 +281,7 @@ class Copier {
   std::optional<DataPageBuilder> data_page_;
   std::vector<uint32_t> data_pages_;
   std::map<uint16_t, LongValueWriter> long_values_;  // by column number
-  std::unordered_map<uint32_t, uint32_t> moved_;     // source row pointer to new one
+  std::vector<std::pair<uint32_t, uint32_t>> moved_;  // (source row pointer, new one)
   CopiedTable result_;
 };
 
