@@ -1,11 +1,11 @@
 #!/bin/sh
 # Compacts one fixture database (unpacking a .mdb.gz first) into a scratch directory, then
-# checks the copy: the integrity check passes, both independent readers read the same
-# content from it as from the source (compare_copy.mjs), the copy is no larger than the
+# checks the copy: the integrity check passes, both independent readers and our own read the
+# same content from it as from the source (compare_copy.mjs), the copy is no larger than the
 # source, and compacting the copy again gives the same bytes.
-#   check_copy.sh <vintrel-jet-compact> <vintrel-jet-check> <node> <fixture>
+#   check_copy.sh <vintrel-jet-compact> <vintrel-jet-check> <vintrel-jet> <node> <fixture>
 set -eu
-compact=$1 check=$2 node=$3 fixture=$4
+compact=$1 check=$2 dump=$3 node=$4 fixture=$5
 [ -f "$fixture" ] || { echo "fixture $fixture is absent"; exit 77; }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -17,7 +17,7 @@ case $fixture in
 esac
 "$compact" "$source" "$scratch/copy.mdb"
 "$check" "$scratch/copy.mdb"
-"$node" "$(dirname "$0")/compare_copy.mjs" "$source" "$scratch/copy.mdb"
+"$node" "$(dirname "$0")/compare_copy.mjs" "$source" "$scratch/copy.mdb" "$dump"
 source_size=$(wc -c <"$source")
 copy_size=$(wc -c <"$scratch/copy.mdb")
 echo "source $source_size bytes, copy $copy_size bytes"

@@ -1,6 +1,7 @@
 // Checks a compacted copy against its source with the independent readers: mdb-reader
-// (every table, column and row), mdbtools' mdb-tables, mdb-schema and mdb-export.
-//   node compare_copy.mjs <source.mdb> <copy.mdb>
+// (every table, column and row), mdbtools' mdb-tables, mdb-schema and mdb-export; and, given
+// the tool, with our own reader's canonical dump (`vintrel-jet dump`).
+//   node compare_copy.mjs <source.mdb> <copy.mdb> [vintrel-jet]
 // Rows are compared as multisets, since the copy stores them in primary-key order. The copy
 // renumbers tables (their ids are their definition pages); the source's object-id columns
 // are translated through the ids of same-named tables before comparing. Exits 0 when all
@@ -9,6 +10,7 @@ import { execFileSync } from "node:child_process";
 
 const oracle = new URL("../oracle/lib/", import.meta.url);
 const { readerDump } = await import(new URL("reader_dump.mjs", oracle));
+const { toolDump } = await import(new URL("tool_dump.mjs", oracle));
 
 const ID_COLUMNS = {
   MSysObjects: ["Id", "ParentId"],
@@ -60,18 +62,23 @@ function schemaStatements(file) {
   return run("mdb-schema", [file]).split(/\n(?=CREATE|ALTER|--)/).map((s) => s.trim()).sort();
 }
 
-const [sourceFile, copyFile] = process.argv.slice(2);
+const [sourceFile, copyFile, tool] = process.argv.slice(2);
 const problems = [];
-const source = readerDump(sourceFile), copy = readerDump(copyFile);
-renumber(source, copy);
-const [a, b] = [comparable(source), comparable(copy)];
-for (const name of new Set([...Object.keys(a), ...Object.keys(b)])) {
-  if (!a[name] || !b[name]) problems.push(`mdb-reader: table ${name} is only in the ${a[name] ? "source" : "copy"}`);
-  else if (a[name].columns !== b[name].columns) problems.push(`mdb-reader: columns of ${name} differ`);
-  else if (JSON.stringify(a[name].rows) !== JSON.stringify(b[name].rows)) {
-    problems.push(`mdb-reader: rows of ${name} differ (${a[name].rows.length} and ${b[name].rows.length})`);
+
+function compareDumps(reader, source, copy) {
+  renumber(source, copy);
+  const [a, b] = [comparable(source), comparable(copy)];
+  for (const name of new Set([...Object.keys(a), ...Object.keys(b)])) {
+    if (!a[name] || !b[name]) problems.push(`${reader}: table ${name} is only in the ${a[name] ? "source" : "copy"}`);
+    else if (a[name].columns !== b[name].columns) problems.push(`${reader}: columns of ${name} differ`);
+    else if (JSON.stringify(a[name].rows) !== JSON.stringify(b[name].rows)) {
+      problems.push(`${reader}: rows of ${name} differ (${a[name].rows.length} and ${b[name].rows.length})`);
+    }
   }
 }
+
+compareDumps("mdb-reader", readerDump(sourceFile), readerDump(copyFile));
+if (tool) compareDumps("vintrel-jet dump", toolDump(tool, sourceFile).doc, toolDump(tool, copyFile).doc);
 const tables = (file) => run("mdb-tables", ["-S", "-1", file]).split("\n").filter(Boolean).sort();
 if (JSON.stringify(tables(sourceFile)) !== JSON.stringify(tables(copyFile))) problems.push("mdb-tables lists differ");
 if (JSON.stringify(schemaStatements(sourceFile)) !== JSON.stringify(schemaStatements(copyFile))) {
