@@ -22,6 +22,7 @@ cat "$file" > /dev/null  # both readers start from a warm page cache
 
 /usr/bin/time -v "$build/bench/jet_read_benchmark" "$file" > "$work/ours.out" 2> "$work/ours.time"
 ours=$(awk '/seconds/ {print $NF}' "$work/ours.out")
+value_mb=$(awk '/value_bytes/ {printf "%.1f", $6 / 1048576}' "$work/ours.out")
 peak=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/ours.time")
 
 start=$(date +%s%N)
@@ -36,5 +37,5 @@ theirs=$(awk -v a="$start" -v b="$(date +%s%N)" 'BEGIN {printf "%.3f", (b - a) /
 echo "input: frag-large.mdb, ${megabytes} MB"
 echo "ours:       $(cat "$work/ours.out")"
 rate() { awk -v m="$megabytes" -v s="$1" 'BEGIN {printf "%.1f", m / s}'; }
-echo "ours:       ${ours} s, $(rate "$ours") MB/s, peak RSS ${peak} KB"
-echo "mdb-export: ${theirs} s, $(rate "$theirs") MB/s (${rows} CSV lines)"
+echo "ours:       ${ours} s, $(rate "$ours") MB/s of file, ${value_mb} MB of values read, peak RSS ${peak} KB"
+echo "mdb-export: ${theirs} s, $(rate "$theirs") MB/s of file (${rows} CSV lines)"
