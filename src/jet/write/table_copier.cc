@@ -150,7 +150,7 @@ class Copier {
     for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
       IndexBuilder builder(format_, output_, page_);
       if (KeysIds(table_.real_indexes[i])) {
-        CopyRenumberedIndex(table_.real_indexes[i], builder);
+        CopyRenumberedIndex(i, builder);
       } else {
         CopyIndex(i, builder);
       }
@@ -194,12 +194,13 @@ class Copier {
 
   // Keys holding object ids change with them, and so may their order; only system tables
   // have such keys, and they are small enough to sort in memory.
-  void CopyRenumberedIndex(const RealIndex& index, IndexBuilder& builder) {
+  void CopyRenumberedIndex(size_t i, IndexBuilder& builder) {
+    const RealIndex& index = table_.real_indexes[i];
     std::vector<std::pair<std::vector<uint8_t>, uint32_t>> entries;
     IndexReader reader(source_.pages(), format_, index.root_page);
     IndexEntry entry;
     while (reader.Next(entry)) {
-      uint32_t pointer = NewPointer(&index - table_.real_indexes.data(), entry);
+      uint32_t pointer = NewPointer(i, entry);
       renumbering_.RenumberKey(table_, index, id_columns_, entry.key);
       entries.emplace_back(std::move(entry.key), pointer);
     }

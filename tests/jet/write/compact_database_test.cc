@@ -122,6 +122,44 @@ TEST(CompactRefusalTest, JetThreeIsRefusedUntilItCanBeConverted) {
                           "' to the Jet 4 format is not supported.");
 }
 
+TEST(ContentComparisonTest, AnyDifferenceInTablesRowsOrValuesIsRefused) {
+  const ContentDigest source = {{u"A", {3, 42}}, {u"B", {0, 0}}};
+  EXPECT_NO_THROW(RequireSameContent(source, source, "s.mdb"));
+  auto error = [&](const ContentDigest& copy) {
+    try {
+      RequireSameContent(source, copy, "s.mdb");
+    } catch (const JetError& e) {
+      return std::string(e.what());
+    }
+    return std::string();
+  };
+  EXPECT_EQ(error({{u"A", {3, 42}}}), "The compacted copy of 's.mdb' has 1 tables where the database has 2.");
+  EXPECT_EQ(error({{u"A", {3, 42}}, {u"C", {0, 0}}}), "The compacted copy of 's.mdb' lacks table B.");
+  EXPECT_EQ(error({{u"A", {2, 42}}, {u"B", {0, 0}}}),
+            "The compacted copy of 's.mdb' has 2 rows in table A where the database has 3.");
+  EXPECT_EQ(error({{u"A", {3, 43}}, {u"B", {0, 0}}}),
+            "The compacted copy of 's.mdb' differs from it in the values of table A.");
+}
+
+TEST(ContentComparisonTest, RowHashesTellValuesNullsFlagsAndLengthsApart) {
+  auto hash = [](bool null, bool flag, std::vector<uint8_t> bytes) {
+    return RowHash({Field{null, flag, std::move(bytes)}});
+  };
+  const uint64_t base = hash(false, false, std::vector<uint8_t>(100, 7));
+  EXPECT_NE(base, hash(true, false, std::vector<uint8_t>(100, 7)));
+  EXPECT_NE(base, hash(false, true, std::vector<uint8_t>(100, 7)));
+  EXPECT_NE(base, hash(false, false, std::vector<uint8_t>(101, 7)));
+  std::vector<uint8_t> changed(100, 7);
+  for (size_t at : {0u, 31u, 32u, 95u, 99u}) {
+    changed[at] ^= 1;
+    EXPECT_NE(base, hash(false, false, changed)) << "byte " << at;
+    changed[at] ^= 1;
+  }
+  // Two fields are not one field holding both.
+  EXPECT_NE(RowHash({Field{false, false, {1, 2}}, Field{false, false, {3}}}),
+            RowHash({Field{false, false, {1}}, Field{false, false, {2, 3}}}));
+}
+
 // Damaged copies of a real database: each fails with a description and leaves no copy.
 class CompactDamageTest : public ::testing::Test {
  protected:
