@@ -66,7 +66,14 @@ TEST_P(CompactCorpusTest, CopyHoldsTheSameContentInNoMorePagesAndIsAFixedPoint) 
   EXPECT_EQ(ReadBytes(twice), ReadBytes(once)) << "a compacted copy compacts to itself";
 }
 
-INSTANTIATE_TEST_SUITE_P(Jet4, CompactCorpusTest, ::testing::ValuesIn(FixtureFiles({"jet4"})),
+// With the corpus absent, one placeholder case runs and reports the skip.
+std::vector<std::string> Jet4Files() {
+  auto files = FixtureFiles({"jet4"});
+  if (files.empty()) files.push_back("corpus_absent");
+  return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(Jet4, CompactCorpusTest, ::testing::ValuesIn(Jet4Files()),
                          [](const auto& info) {
                            return std::filesystem::path(info.param).stem().string();
                          });
