@@ -1,7 +1,9 @@
 #include "jet/write/index_builder.h"
 
 #include <algorithm>
+#include <string>
 
+#include "jet/jet_error.h"
 #include "jet/write/encoding.h"
 
 namespace vintrel::jet {
@@ -35,6 +37,10 @@ void IndexBuilder::Add(std::span<const uint8_t> entry) {
 
 void IndexBuilder::AddTo(Level& level, std::vector<uint8_t> entry) {
   const size_t capacity = format_.page_size - format_.index_first_entry;
+  if (entry.size() > capacity) {
+    throw JetError("An index entry of table " + std::to_string(owner_) + " has " +
+                   std::to_string(entry.size()) + " bytes, more than an index page holds.");
+  }
   if (level.entries.empty()) {
     if (level.number == 0) level.number = StartPage();
     level.prefix = entry.size();

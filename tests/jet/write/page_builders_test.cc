@@ -186,6 +186,12 @@ TEST_P(IndexBuilderTest, EntriesReadBackInOrderThroughEveryLevel) {
 // No entry, one leaf, several leaves under one root, and a three-level tree.
 INSTANTIATE_TEST_SUITE_P(Sizes, IndexBuilderTest, ::testing::Values(0u, 10u, 3000u, 200000u));
 
+TEST(IndexBuilderLimitTest, AnEntryLargerThanAPageIsRefused) {
+  BuiltFile file;
+  IndexBuilder builder(kFormat, file.output(), 7);
+  EXPECT_THROW(builder.Add(Bytes(kFormat.page_size - kFormat.index_first_entry + 1, 0)), JetError);
+}
+
 TEST(IndexBuilderPrefixTest, SharedPrefixesPackMoreEntriesPerPage) {
   BuiltFile file;
   IndexBuilder builder(kFormat, file.output(), 7);
