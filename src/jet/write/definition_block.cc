@@ -89,7 +89,7 @@ void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,
 }
 
 void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t first_page,
-                          PageOutput& output, std::vector<uint32_t>& pages) {
+                          PageOutput& output) {
   const size_t page_size = format.page_size;
   const size_t header = format.tdef_continuation_header;
   PutU32(block.bytes, kBlockLengthOffset, static_cast<uint32_t>(block.bytes.size()));
@@ -110,7 +110,6 @@ void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t
     PutU32(page, format.tdef_next_page, next);
     output.Write(number, page);
     if (next == 0) break;
-    pages.push_back(next);
     number = next;
   }
 }

@@ -49,10 +49,9 @@ void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,
 template <typename NewPage>
 void RenumberRelatedTables(DefinitionBlock& block, const Format& format, NewPage new_page);
 
-// Writes the block at `first_page`, continuing on newly allocated pages as needed; the
-// continuation pages are appended to `pages`.
+// Writes the block at `first_page`, continuing on newly allocated pages as needed.
 void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t first_page,
-                          PageOutput& output, std::vector<uint32_t>& pages);
+                          PageOutput& output);
 
 template <typename NewPage>
 void RenumberRelatedTables(DefinitionBlock& block, const Format& format, NewPage new_page) {

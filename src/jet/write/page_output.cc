@@ -44,14 +44,6 @@ uint32_t PageOutput::page_count() const {
   return count;
 }
 
-std::vector<uint32_t> PageOutput::Unallocated() const {
-  std::vector<uint32_t> holes;
-  for (uint32_t page = next_; page < page_count(); ++page) {
-    if (reserved_.count(page) == 0) holes.push_back(page);
-  }
-  return holes;
-}
-
 void PageOutput::Finish() {
   if (::ftruncate(fd_, static_cast<off_t>(static_cast<uint64_t>(page_count()) * page_size_)) != 0) {
     Fail("size");

@@ -1,14 +1,13 @@
 // The destination file, written a page at a time by page number. Page numbers are handed
-// out in increasing order; numbers that must keep their value from the source (table
-// definitions, whose page is the table's catalog id) are reserved up front and skipped.
-// Memory is the reserved set only, whatever the size of the database.
+// out in increasing order; numbers placed up front (the definition pages, whose numbers
+// are the tables' ids) are reserved and skipped. Memory is the reserved set only, whatever
+// the size of the database.
 #pragma once
 
 #include <cstdint>
 #include <set>
 #include <span>
 #include <string>
-#include <vector>
 
 namespace vintrel::jet {
 
@@ -27,9 +26,6 @@ class PageOutput {
   uint32_t Allocate();
   void Write(uint32_t number, std::span<const uint8_t> bytes);
 
-  // Pages up to the last reserved or allocated one that were never handed out; they exist
-  // only when a reserved number lies beyond everything else the copy needed.
-  std::vector<uint32_t> Unallocated() const;
   uint32_t page_count() const;
   // Sizes the file to its page count (pages never written read as zeros), flushes it to
   // disk and closes it.

@@ -155,10 +155,8 @@ class Copier {
         CopyIndex(i, builder);
       }
       uint32_t root = builder.Finish();
-      std::vector<uint32_t> map_pages;
-      uint32_t map = maps_.Add(BuildUsageMap(format_, builder.pages(), output_, map_pages));
-      SetRealIndexFields(block_, format_, i, static_cast<uint32_t>(builder.entry_count()), map, root);
-      result_.pages += static_cast<uint32_t>(builder.pages().size() + map_pages.size());
+      SetRealIndexFields(block_, format_, i, static_cast<uint32_t>(builder.entry_count()),
+                         MapOf(builder.pages()), root);
     }
   }
 
@@ -233,9 +231,7 @@ class Copier {
 
   uint32_t MapOf(const std::vector<uint32_t>& pages) {
     std::vector<uint32_t> map_pages;
-    uint32_t pointer = maps_.Add(BuildUsageMap(format_, pages, output_, map_pages));
-    result_.pages += static_cast<uint32_t>(map_pages.size());
-    return pointer;
+    return maps_.Add(BuildUsageMap(format_, pages, output_, map_pages));
   }
 
   void WriteDefinition() {
@@ -249,7 +245,6 @@ class Copier {
       if (found != long_values_.end()) {
         pages = found->second.pages();
         if (auto page = found->second.open_page()) open.push_back(*page);
-        result_.pages += static_cast<uint32_t>(pages.size());
       }
       SetLongValueMaps(block_, i, MapOf(pages), MapOf(open));
     }
@@ -263,9 +258,7 @@ class Copier {
       }
     }
     RenumberRelatedTables(block_, format_, [this](uint32_t old) { return renumbering_.NewPage(old); });
-    std::vector<uint32_t> continuation;
-    WriteDefinitionPages(format_, block_, page_, output_, continuation);
-    result_.pages += static_cast<uint32_t>(data_pages_.size() + 1 + continuation.size());
+    WriteDefinitionPages(format_, block_, page_, output_);
   }
 
   Database& source_;

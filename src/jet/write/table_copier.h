@@ -33,7 +33,6 @@ class MapRows {
 struct CopiedTable {
   uint64_t rows = 0;
   TableDigest digest;  // of the rows as the copy holds them, summed from the source
-  uint32_t pages = 0;  // pages written for the table, its definition included
 };
 
 struct TableToCopy {
