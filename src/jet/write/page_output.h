@@ -20,6 +20,7 @@ class PageOutput {
   PageOutput& operator=(const PageOutput&) = delete;
 
   uint32_t page_size() const { return page_size_; }
+  const std::string& path() const { return path_; }
 
   void Reserve(uint32_t number) { reserved_.insert(number); }
   // The lowest page number neither handed out nor reserved.

@@ -14,6 +14,7 @@
 #include "jet/write/index_builder.h"
 #include "jet/write/long_value_writer.h"
 #include "jet/write/row_encoder.h"
+#include "jet/write/row_moves.h"
 #include "jet/write/usage_map_builder.h"
 
 namespace vintrel::jet {
@@ -49,6 +50,14 @@ std::optional<size_t> PrimaryIndex(const TableDefinition& table) {
   return std::nullopt;
 }
 
+// Index entries translated to new row pointers at a time.
+constexpr size_t kIndexBatch = 1 << 16;
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
 uint32_t OldPointer(const IndexEntry& entry) { return PackRowPointer(entry.data_page, entry.data_row); }
 
 class Copier {
@@ -64,7 +73,8 @@ class Copier {
         id_columns_(renumbering.IdColumns(copy.name, table_)),
         output_(output),
         maps_(maps),
-        encoder_(format_, table_) {}
+        encoder_(format_, table_),
+        moves_(DirectoryOf(output.path())) {}
 
   CopiedTable Run() {
     CopyRows();
@@ -110,14 +120,8 @@ class Copier {
     for (auto& [column, writer] : long_values_) writer.Flush();
   }
 
-  // Orders the moves by source pointer for lookup; 8 bytes a row is all the copy keeps.
   void SortMoves() {
-    std::sort(moved_.begin(), moved_.end());
-    auto twice = std::adjacent_find(moved_.begin(), moved_.end(),
-                                    [](const auto& a, const auto& b) { return a.first == b.first; });
-    if (twice != moved_.end()) {
-      RaiseDamaged("index page", table_.page, "two index entries refer to the same row");
-    }
+    if (moves_.Seal()) RaiseDamaged("index page", table_.page, "two index entries refer to the same row");
   }
 
   void AddRow(uint32_t old_pointer, std::vector<Field>& fields) {
@@ -141,7 +145,7 @@ class Copier {
     }
     uint8_t row = data_page_->Add(row_);
     result_.digest.checksum += RowHash(fields);
-    moved_.emplace_back(old_pointer, PackRowPointer(data_page_->number(), row));
+    moves_.Add(old_pointer, PackRowPointer(data_page_->number(), row));
     ++result_.rows;
     result_.digest.rows = result_.rows;
   }
@@ -169,16 +173,11 @@ class Copier {
     return false;
   }
 
-  uint32_t NewPointer(size_t index, const IndexEntry& entry) const {
-    const uint32_t old_pointer = OldPointer(entry);
-    auto found = std::lower_bound(moved_.begin(), moved_.end(), std::make_pair(old_pointer, 0u));
-    if (found == moved_.end() || found->first != old_pointer) {
-      RaiseDamaged("index page", table_.page,
-                   "index " + std::to_string(index) + " refers to row " +
-                       std::to_string(entry.data_row) + " of page " +
-                       std::to_string(entry.data_page) + ", which is not a row of the table");
-    }
-    return found->second;
+  [[noreturn]] void RaiseUnknownRow(size_t index, uint32_t pointer) const {
+    RowPointer row = RowPointer::FromU32(pointer);
+    RaiseDamaged("index page", table_.page,
+                 "index " + std::to_string(index) + " refers to row " + std::to_string(row.row) +
+                     " of page " + std::to_string(row.page) + ", which is not a row of the table");
   }
 
   static void AddEntry(IndexBuilder& builder, const std::vector<uint8_t>& key, uint32_t pointer,
@@ -194,39 +193,56 @@ class Copier {
   // have such keys, and they are small enough to sort in memory.
   void CopyRenumberedIndex(size_t i, IndexBuilder& builder) {
     const RealIndex& index = table_.real_indexes[i];
-    std::vector<std::pair<std::vector<uint8_t>, uint32_t>> entries;
+    std::vector<std::vector<uint8_t>> keys;
+    std::vector<uint32_t> pointers;
     IndexReader reader(source_.pages(), format_, index.root_page);
     IndexEntry entry;
     while (reader.Next(entry)) {
-      uint32_t pointer = NewPointer(i, entry);
       renumbering_.RenumberKey(table_, index, id_columns_, entry.key);
-      entries.emplace_back(std::move(entry.key), pointer);
+      keys.push_back(std::move(entry.key));
+      pointers.push_back(OldPointer(entry));
     }
+    if (auto unknown = moves_.Translate(pointers)) RaiseUnknownRow(i, *unknown);
+    std::vector<std::pair<std::vector<uint8_t>, uint32_t>> entries;
+    for (size_t e = 0; e < keys.size(); ++e) entries.emplace_back(std::move(keys[e]), pointers[e]);
     std::sort(entries.begin(), entries.end());
     std::vector<uint8_t> bytes;
     for (const auto& [key, pointer] : entries) AddEntry(builder, key, pointer, bytes);
   }
 
+  // Source entries are translated in batches, each in one pass over the row moves.
   void CopyIndex(size_t i, IndexBuilder& builder) {
     IndexReader entries(source_.pages(), format_, table_.real_indexes[i].root_page);
     IndexEntry entry;
+    std::vector<std::vector<uint8_t>> keys;
+    std::vector<uint32_t> pointers;
     // Entries with equal keys are ordered by row pointer, and rows have moved.
     std::vector<uint8_t> key, bytes;
     std::vector<uint32_t> rows;
-    auto flush = [&] {
+    auto flush_key = [&] {
       std::sort(rows.begin(), rows.end());
       for (uint32_t pointer : rows) AddEntry(builder, key, pointer, bytes);
       rows.clear();
     };
-    while (entries.Next(entry)) {
-      uint32_t pointer = NewPointer(i, entry);
-      if (entry.key != key) {
-        flush();
-        key = entry.key;
+    auto flush_batch = [&] {
+      if (auto unknown = moves_.Translate(pointers)) RaiseUnknownRow(i, *unknown);
+      for (size_t e = 0; e < keys.size(); ++e) {
+        if (keys[e] != key) {
+          flush_key();
+          key = std::move(keys[e]);
+        }
+        rows.push_back(pointers[e]);
       }
-      rows.push_back(pointer);
+      keys.clear();
+      pointers.clear();
+    };
+    while (entries.Next(entry)) {
+      keys.push_back(entry.key);
+      pointers.push_back(OldPointer(entry));
+      if (keys.size() == kIndexBatch) flush_batch();
     }
-    flush();
+    flush_batch();
+    flush_key();
   }
 
   uint32_t MapOf(const std::vector<uint32_t>& pages) {
@@ -275,7 +291,7 @@ class Copier {
   std::optional<DataPageBuilder> data_page_;
   std::vector<uint32_t> data_pages_;
   std::map<uint16_t, LongValueWriter> long_values_;  // by column number
-  std::vector<std::pair<uint32_t, uint32_t>> moved_;  // (source row pointer, new one)
+  RowMoves moves_;
   CopiedTable result_;
 };
 

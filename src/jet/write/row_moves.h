@@ -1,0 +1,52 @@
+// Where each row of a table went in the copy: source row pointer to copy row pointer, for
+// rebuilding the table's indexes. Pairs are kept in memory up to a budget; beyond it they
+// are spilled in sorted runs to an unnamed file beside the copy and merged into one sorted
+// file, so memory stays bounded whatever the size of the table.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vintrel::jet {
+
+class RowMoves {
+ public:
+  // 8 M pairs (64 MB) in memory by default.
+  static constexpr size_t kDefaultMemoryPairs = size_t{8} << 20;
+
+  // Spill files go into `directory`.
+  explicit RowMoves(std::string directory, size_t memory_pairs = kDefaultMemoryPairs);
+  ~RowMoves();
+  RowMoves(const RowMoves&) = delete;
+  RowMoves& operator=(const RowMoves&) = delete;
+
+  void Add(uint32_t from, uint32_t to);
+  // Orders the pairs for translation; returns a source pointer that was added twice, if any.
+  std::optional<uint32_t> Seal();
+  uint64_t size() const { return count_; }
+
+  // Replaces each source pointer in `pointers` by its new pointer; returns the first one
+  // that no row moved from, if any (then `pointers` is left partly translated).
+  std::optional<uint32_t> Translate(std::vector<uint32_t>& pointers);
+
+ private:
+  using Pair = std::pair<uint32_t, uint32_t>;
+
+  void SpillRun();
+  int CreateSpillFile();
+  void WritePairs(int fd, const Pair* pairs, size_t count, uint64_t at);
+  size_t ReadPairs(int fd, Pair* pairs, size_t count, uint64_t at) const;
+
+  std::string directory_;
+  size_t memory_pairs_;
+  std::vector<Pair> memory_;
+  uint64_t count_ = 0;
+  int runs_fd_ = -1;
+  std::vector<std::pair<uint64_t, uint64_t>> runs_;  // (first pair, pair count) in runs_fd_
+  int sorted_fd_ = -1;  // every pair in order, once spilled runs are merged
+};
+
+}  // namespace vintrel::jet
