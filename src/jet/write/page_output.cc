@@ -26,16 +26,26 @@ uint32_t PageOutput::Allocate() {
 }
 
 void PageOutput::Write(uint32_t number, std::span<const uint8_t> bytes) {
-  const uint64_t offset = static_cast<uint64_t>(number) * page_size_;
+  const bool follows = !pending_.empty() && pending_.size() < kPendingLimit &&
+                       number == pending_first_ + pending_.size() / page_size_;
+  if (!follows) {
+    WritePending();
+    pending_first_ = number;
+  }
+  pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+}
+
+void PageOutput::WritePending() {
+  const uint64_t offset = static_cast<uint64_t>(pending_first_) * page_size_;
   size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
+  while (done < pending_.size()) {
+    ssize_t n = ::pwrite(fd_, pending_.data() + done, pending_.size() - done,
                          static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) Fail("write");
     done += static_cast<size_t>(n);
   }
-  if (number + 1 > written_end_) written_end_ = number + 1;
+  pending_.clear();
 }
 
 uint32_t PageOutput::page_count() const {
@@ -45,6 +55,7 @@ uint32_t PageOutput::page_count() const {
 }
 
 void PageOutput::Finish() {
+  WritePending();
   if (::ftruncate(fd_, static_cast<off_t>(static_cast<uint64_t>(page_count()) * page_size_)) != 0) {
     Fail("size");
   }

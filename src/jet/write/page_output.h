@@ -8,6 +8,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace vintrel::jet {
 
@@ -25,6 +26,8 @@ class PageOutput {
   void Reserve(uint32_t number) { reserved_.insert(number); }
   // The lowest page number neither handed out nor reserved.
   uint32_t Allocate();
+  // `bytes` is one whole page. It may reach the file only when a later page does not
+  // follow it or at Finish.
   void Write(uint32_t number, std::span<const uint8_t> bytes);
 
   uint32_t page_count() const;
@@ -34,13 +37,17 @@ class PageOutput {
 
  private:
   [[noreturn]] void Fail(const std::string& what) const;
+  void WritePending();
 
   std::string path_;
   int fd_;
   uint32_t page_size_;
   std::set<uint32_t> reserved_;
   uint32_t next_ = 0;
-  uint32_t written_end_ = 0;  // one past the highest page written
+  // Consecutive pages are gathered and written together, up to kPendingLimit bytes.
+  static constexpr size_t kPendingLimit = size_t{1} << 20;
+  std::vector<uint8_t> pending_;
+  uint32_t pending_first_ = 0;
 };
 
 }  // namespace vintrel::jet
