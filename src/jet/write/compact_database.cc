@@ -47,11 +47,9 @@ std::vector<uint8_t> DefinitionPage(Database& source) {
   return bytes;
 }
 
-// The copy has no free pages, so its map of free pages is empty.
 void WriteGlobalMap(const Format& format, PageOutput& output) {
-  std::vector<uint32_t> map_pages;
   DataPageBuilder page(format, kGlobalMapPage, kGlobalMapPage);
-  page.Add(BuildUsageMap(format, {}, output, map_pages));
+  page.Add(BuildGlobalFreeMap(format, output));
   page.Add(std::vector<uint8_t>(kUsageMapRowSize, 0));
   output.Write(kGlobalMapPage, page.bytes());
 }

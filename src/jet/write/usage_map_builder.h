@@ -18,4 +18,11 @@ inline constexpr size_t kUsageMapRowSize = 69;
 std::vector<uint8_t> BuildUsageMap(const Format& format, const std::vector<uint32_t>& pages,
                                    PageOutput& output, std::vector<uint32_t>& map_pages);
 
+// The global map of free pages (row 0 of page 1) for a file of `page_count` pages none of
+// which is free. Jet marks every page its map covers beyond the end of the file as free, in
+// an inline bitmap of a multiple of 32 bytes (at least 64) while one row holds it, and in
+// map pages beyond that; so does this. Map pages it needs are allocated from `output`,
+// which lengthens the file, and written.
+std::vector<uint8_t> BuildGlobalFreeMap(const Format& format, PageOutput& output);
+
 }  // namespace vintrel::jet

@@ -140,6 +140,32 @@ TEST(UsageMapBuilderTest, InlineAndReferenceFormsListThePagesGiven) {
   EXPECT_EQ(MappedPages(pages, PackRowPointer(holder.number(), far_at)), far);
 }
 
+// Jet's convention: every page the global map covers past the end of the file is free.
+TEST(UsageMapBuilderTest, GlobalFreeMapMarksOnlyPagesPastTheEnd) {
+  struct Case {
+    uint32_t pages;
+    uint8_t form;
+    size_t row_size;  // a multiple of 32 bitmap bytes inline, as Jet's; 69 by reference
+  };
+  for (const Case& c : {Case{16, 0, 5 + 64}, Case{743, 0, 5 + 96}, Case{40000, 1, 69}}) {
+    const uint32_t pages = c.pages;
+    BuiltFile file;
+    while (file.output().page_count() < pages) file.output().Allocate();
+    std::vector<uint8_t> row = BuildGlobalFreeMap(kFormat, file.output());
+    const uint32_t end = file.output().page_count();
+    DataPageBuilder holder(kFormat, file.output().Allocate(), 1);
+    uint8_t at = holder.Add(row);
+    file.output().Write(holder.number(), holder.bytes());
+    EXPECT_EQ(row[0], c.form) << pages;
+    EXPECT_EQ(row.size(), c.row_size) << pages;
+    std::vector<uint32_t> free = MappedPages(file.Read(), PackRowPointer(holder.number(), at));
+    ASSERT_FALSE(free.empty());
+    EXPECT_EQ(free.front(), end);
+    EXPECT_EQ(free.back() - free.front() + 1, free.size()) << "every page from the end on";
+    EXPECT_EQ((free.back() + 1) % 8, 0u);
+  }
+}
+
 // Entries of a unique Long index on values 0..count-1: flag, big-endian value with the
 // sign bit flipped, then the row pointer.
 std::vector<uint8_t> LongEntry(uint32_t value, uint32_t page, uint8_t row) {
