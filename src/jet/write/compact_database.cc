@@ -5,9 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <map>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <utility>
 #include <vector>
 
