@@ -54,37 +54,70 @@ void WriteGlobalMap(const Format& format, PageOutput& output) {
   output.Write(kGlobalMapPage, page.bytes());
 }
 
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+// The copy while it is written and checked. Where the file system allows, it has no name
+// until it is published, so that a process killed half way leaves nothing behind; elsewhere
+// it is a hidden-suffix file beside the destination, removed on every failure.
 class TemporaryFile {
  public:
-  explicit TemporaryFile(const std::string& destination) : path_(destination + ".XXXXXX") {
+  explicit TemporaryFile(const std::string& destination) {
+    fd_ = ::open(DirectoryOf(destination).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd_ >= 0 && ::access("/proc/self/fd", X_OK) == 0) {
+      path_ = "/proc/self/fd/" + std::to_string(fd_);
+      unnamed_ = true;
+      return;
+    }
+    if (fd_ >= 0) ::close(fd_);
+    path_ = destination + ".XXXXXX";
     fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
     if (fd_ < 0) FailErrno("create a file beside", destination);
     // mkostemp makes the file private; the database gets the mode a new file would.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    if (::fchmod(fd_, 0666 & ~mask) != 0) FailErrno("create a file beside", destination);
+    if (::fchmod(fd_, 0666 & ~mask) != 0) {
+      const int error = errno;
+      ::unlink(path_.c_str());
+      ::close(fd_);
+      errno = error;
+      FailErrno("create a file beside", destination);
+    }
   }
   ~TemporaryFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
+    if (!unnamed_ && !path_.empty()) ::unlink(path_.c_str());
+    if (fd_ >= 0) ::close(fd_);
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
 
+  // A path that opens the file for reading back, while this object lives.
   const std::string& path() const { return path_; }
-  int TakeDescriptor() { return std::exchange(fd_, -1); }
+  // A descriptor for the writer to own; the file itself stays open here until published.
+  int WriterDescriptor() {
+    const int writer = ::dup(fd_);
+    if (writer < 0) FailErrno("write", path_);
+    return writer;
+  }
   // Gives the file its final name without replacing anything there.
   void Publish(const std::string& destination) {
-    if (::link(path_.c_str(), destination.c_str()) != 0) {
+    const int linked = unnamed_ ? ::linkat(AT_FDCWD, path_.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW)
+                                : ::link(path_.c_str(), destination.c_str());
+    if (linked != 0) {
       if (errno == EEXIST) throw JetError("Database already exists.");
       FailErrno("name", destination);
     }
-    ::unlink(path_.c_str());
+    if (!unnamed_) ::unlink(path_.c_str());
     path_.clear();
+    unnamed_ = false;
   }
 
  private:
   std::string path_;
-  int fd_;
+  int fd_ = -1;
+  bool unnamed_ = false;
 };
 
 // A read-only descriptor of the source holding an exclusive advisory lock.
@@ -111,9 +144,7 @@ class SourceLock {
 };
 
 void SyncDirectoryOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const std::string directory = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-  int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) FailErrno("open the directory of", path);
   int result = ::fsync(fd);
   ::close(fd);
@@ -165,7 +196,7 @@ CompactionFigures CompactDatabase(const std::string& source_path,
   TemporaryFile temporary(destination_path);
   CompactionFigures figures;
   {
-    PageOutput output(temporary.TakeDescriptor(), temporary.path(), source->format().page_size);
+    PageOutput output(temporary.WriterDescriptor(), destination_path, source->format().page_size);
     figures = WriteCompactedCopy(*source, output);
   }
   std::unique_ptr<Database> copy = Database::Open(temporary.path());

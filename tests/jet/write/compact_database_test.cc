@@ -1,5 +1,10 @@
 // The whole compaction over the corpus, and over inputs it must refuse.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include <filesystem>
 #include <map>
@@ -164,6 +169,41 @@ TEST(ContentComparisonTest, RowHashesTellValuesNullsFlagsAndLengthsApart) {
   // Two fields are not one field holding both.
   EXPECT_NE(RowHash({Field{false, false, {1, 2}}, Field{false, false, {3}}}),
             RowHash({Field{false, false, {1}}, Field{false, false, {2, 3}}}));
+}
+
+// A compaction killed at any moment leaves the destination either absent or whole, and no
+// other file: the copy has no name until it is published.
+TEST(CompactInterruptionTest, KilledCompactionLeavesNothingButTheSource) {
+  VINTREL_REQUIRE_FIXTURES();
+  ScratchDirectory dir;
+  const std::string packed = (testing::FixturesRoot() / "generated" / "frag-small.mdb.gz").string();
+  const std::string source = dir.Path("source.mdb");
+  ASSERT_EQ(std::system(("gzip -dc '" + packed + "' > '" + source + "'").c_str()), 0);
+  const std::vector<uint8_t> before = ReadBytes(source);
+
+  for (int delay_ms : {0, 2, 5, 10, 20, 40, 80}) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      CompactDatabase(source, dir.Path("copy.mdb"));
+      ::_exit(0);
+    }
+    ::usleep(delay_ms * 1000);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+
+    std::vector<std::string> entries = Entries(dir);
+    if (entries.size() == 2) {
+      EXPECT_EQ(entries, (std::vector<std::string>{"copy.mdb", "source.mdb"})) << delay_ms << " ms";
+      auto copy = Database::Open(dir.Path("copy.mdb"));
+      auto original = Database::Open(source);
+      Renumbering renumbering(original->ReadCatalog());
+      EXPECT_EQ(DigestContent(*copy), DigestContent(*original, &renumbering));
+      std::filesystem::remove(dir.Path("copy.mdb"));
+    } else {
+      EXPECT_EQ(entries, std::vector<std::string>{"source.mdb"}) << delay_ms << " ms";
+    }
+  }
+  EXPECT_EQ(ReadBytes(source), before);
 }
 
 // Damaged copies of a real database: each fails with a description and leaves no copy.
