@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "text/utf.h"
+
 namespace vintrel::jet {
 
 std::string FormatJsNumber(double value) {
@@ -149,24 +151,6 @@ void AppendEscape(std::string& out, unsigned unit) {
   out += buffer;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 }  // namespace
 
 void AppendJsonString(std::string& out, std::u16string_view text) {
@@ -187,12 +171,12 @@ void AppendJsonString(std::string& out, std::u16string_view text) {
       AppendEscape(out, unit);
     } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
                text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      vintrel::AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else if (unit >= 0xD800 && unit <= 0xDFFF) {
       AppendEscape(out, unit);
     } else {
-      AppendUtf8(out, unit);
+      vintrel::AppendUtf8(out, unit);
     }
   }
   out += '"';

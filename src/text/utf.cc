@@ -5,6 +5,21 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+void AppendUtf16(std::u16string& out, char32_t c) {
+  if (c < 0x10000) {
+    out += static_cast<char16_t>(c);
+  } else {
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 | (c >> 10));
+    out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+  }
+}
+
+bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
+
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -22,21 +37,6 @@ void AppendUtf8(std::string& out, char32_t c) {
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
 }
-
-void AppendUtf16(std::u16string& out, char32_t c) {
-  if (c < 0x10000) {
-    out += static_cast<char16_t>(c);
-  } else {
-    c -= 0x10000;
-    out += static_cast<char16_t>(0xD800 | (c >> 10));
-    out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
-  }
-}
-
-bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
-}  // namespace
 
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
