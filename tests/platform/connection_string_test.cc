@@ -40,7 +40,7 @@ TEST(ConnectionStringTest, RejectsMalformedStrings) {
       ADD_FAILURE() << "accepted a malformed string";
     } catch (const RaisedError& failure) {
       EXPECT_EQ(failure.description(),
-                u"Format of the initialization string does not conform to the OLE DB specification.");
+                u"The connection string is not a list of key=value pairs separated by semicolons.");
     }
   }
 }

@@ -6,7 +6,7 @@ namespace vintrel {
 namespace {
 
 constexpr char16_t kMalformed[] =
-    u"Format of the initialization string does not conform to the OLE DB specification.";
+    u"The connection string is not a list of key=value pairs separated by semicolons.";
 
 bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
