@@ -200,15 +200,7 @@ std::vector<std::string> CorpusFiles() {
   return files;
 }
 
-std::string FileTestName(const ::testing::TestParamInfo<std::string>& info) {
-  std::string name = std::filesystem::path(info.param).stem().string();
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  }
-  return name;
-}
-
-INSTANTIATE_TEST_SUITE_P(Fixtures, CorpusTest, ::testing::ValuesIn(CorpusFiles()), FileTestName);
+INSTANTIATE_TEST_SUITE_P(Fixtures, CorpusTest, ::testing::ValuesIn(CorpusFiles()), testing::FileTestName);
 
 }  // namespace
 }  // namespace vintrel::jet

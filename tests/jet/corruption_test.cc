@@ -142,16 +142,8 @@ std::vector<std::string> SmallFixtures() {
   return files;
 }
 
-std::string FileTestName(const ::testing::TestParamInfo<std::string>& info) {
-  std::string name = std::filesystem::path(info.param).stem().string();
-  for (char& c : name) {
-    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-  }
-  return name;
-}
-
 INSTANTIATE_TEST_SUITE_P(Fixtures, DamagedCopyTest, ::testing::ValuesIn(SmallFixtures()),
-                         FileTestName);
+                         testing::FileTestName);
 
 }  // namespace
 }  // namespace vintrel::jet

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,6 +25,15 @@ inline std::vector<std::string> FixtureFiles(std::initializer_list<const char*> 
   }
   std::sort(files.begin(), files.end());
   return files;
+}
+
+// A test name for a parameter that is a fixture's path: its file name without extension.
+inline std::string FileTestName(const ::testing::TestParamInfo<std::string>& info) {
+  std::string name = std::filesystem::path(info.param).stem().string();
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
 }
 
 #define VINTREL_REQUIRE_FIXTURES()                                                  \

@@ -6,28 +6,19 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <functional>
 
 #include "compaction/raised_error.h"
+#include "raised_description.h"
 #include "temp_directory.h"
 
 namespace vintrel {
 namespace {
 
+using testing::DescriptionOf;
 using testing::ListDirectory;
 using testing::ReadFile;
 using testing::TempDirectory;
 using testing::WriteFile;
-
-std::u16string DescriptionOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const RaisedError& failure) {
-    return failure.description();
-  }
-  ADD_FAILURE() << "the call did not fail";
-  return {};
-}
 
 class PosixFileSystemTest : public ::testing::Test {
  protected:

@@ -7,24 +7,16 @@
 #include "platform/windows/com_apartment.h"
 #include "platform/windows/com_object_factory.h"
 #include "platform/windows/com_objects.h"
+#include "raised_description.h"
 #include "scratch_directory.h"
 
 namespace vintrel {
 namespace {
 
+using testing::DescriptionOf;
 // Wine's Scripting Runtime lacks File.Delete and the Name assignment; Windows' has them.
 bool RunningUnderWine() {
   return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
-std::u16string DescriptionOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const RaisedError& failure) {
-    return failure.description();
-  }
-  ADD_FAILURE() << "the call did not fail";
-  return {};
 }
 
 class ComPlatformTest : public ::testing::Test {

@@ -8,23 +8,15 @@
 #include "fake_dispatch.h"
 #include "platform/windows/com_error.h"
 #include "platform/windows/com_objects.h"
+#include "raised_description.h"
 
 namespace vintrel {
 namespace {
 
+using testing::DescriptionOf;
 using testing::FakeDispatch;
 
 DispatchObject Wrap(FakeDispatch& fake) { return DispatchObject(Microsoft::WRL::ComPtr<IDispatch>(&fake)); }
-
-std::u16string DescriptionOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const RaisedError& failure) {
-    return failure.description();
-  }
-  ADD_FAILURE() << "the call did not fail";
-  return {};
-}
 
 HRESULT STDMETHODCALLTYPE FillInDescription(EXCEPINFO* info) {
   info->bstrDescription = ::SysAllocString(L"Файл занят");
