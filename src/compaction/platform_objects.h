@@ -50,12 +50,28 @@ struct ClassId {
 inline constexpr ClassId kJetEngineClass{u"{DE88C160-FF2C-11D1-BB6F-00C04FAE22DA}"};
 inline constexpr ClassId kFileSystemObjectClass{u"{0D43FE01-F093-11CF-8940-00A0C9054228}"};
 
-// Creation of platform objects by class identifier.
+// Held by a pass for as long as it works in the current directory. Two passes over one
+// directory at once would take each other's scratch files for left-overs and lose a database.
+class DirectoryLock {
+ public:
+  virtual ~DirectoryLock() = default;
+};
+
+// What a second pass raises while another holds the directory's lock.
+inline std::u16string AnotherCompactionRunning(std::u16string_view directory) {
+  return u"Another compaction is running in the folder '" + std::u16string(directory) + u"'.";
+}
+
+// Creation of platform objects by class identifier, and the directory lock.
 class ObjectFactory {
  public:
   virtual ~ObjectFactory() = default;
   // A new object of that class; raises when the class is unknown or cannot be created.
   virtual std::shared_ptr<PlatformObject> CreateObject(ClassId classId) = 0;
+  // Locks the current directory until the lock is destroyed, against passes in this process
+  // and in others; raises AnotherCompactionRunning when one holds it. The system releases the
+  // lock when the process ends, however it ends.
+  virtual std::unique_ptr<DirectoryLock> LockCurrentDirectory() = 0;
 };
 
 }  // namespace vintrel

@@ -1,6 +1,7 @@
 #include "compaction/run_compaction.h"
 
 #include <exception>
+#include <memory>
 
 #include "compaction/compact_db.h"
 #include "compaction/database_list.h"
@@ -11,6 +12,7 @@ namespace vintrel {
 
 void RunCompaction(CompactionHost& host) {
   try {
+    const std::unique_ptr<DirectoryLock> lock = host.objects().LockCurrentDirectory();
     for (std::u16string_view baseName : DatabaseList) CompactDb(host, baseName);
   } catch (const RaisedError& failure) {
     host.ReportError(failure.description());

@@ -5,7 +5,8 @@
 
 namespace vintrel {
 
-// Compacts the databases in list order. The first failure ends the pass and its description
+// Compacts the databases in list order, holding the current directory's lock throughout, so
+// that a pass started beside it fails before touching anything. The first failure ends the pass and its description
 // goes to host.ReportError; nothing leaves this function.
 void RunCompaction(CompactionHost& host);
 

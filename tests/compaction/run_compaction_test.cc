@@ -120,16 +120,56 @@ TEST(RunCompactionTest, RunAfterAFailureStartsAgainWithTheFirstDatabase) {
   platform.journal.clear();
   RunCompaction(host);
 
-  EXPECT_EQ(platform.journal[0], "FileExists lift.mdb");
+  EXPECT_EQ(platform.journal[1], "FileExists lift.mdb");
   EXPECT_EQ(host.log, std::u16string(u"lift.mdb ok\r\nlog.mdb ok\r\n") + kAllSix);
   EXPECT_FALSE(platform.files.contains(u"prof1.mdb"));
   EXPECT_EQ(platform.files[u"prof.mdb"].content, "compacted:data");
+}
+
+// A second pass in the same directory, started while the first is held between any two of its
+// calls, fails at once and changes nothing; the first pass then ends as if alone.
+TEST(RunCompactionTest, SecondPassDuringTheFirstChangesNothingAndSaysWhy) {
+  size_t calls;
+  {
+    ScriptedPlatform platform;
+    AddAllSix(platform);
+    ScriptedHost host(platform);
+    RunCompaction(host);
+    calls = platform.journal.size();
+  }
+  for (size_t held = 1; held < calls; ++held) {
+    SCOPED_TRACE("second pass before call " + std::to_string(held));
+    ScriptedPlatform platform;
+    AddAllSix(platform);
+    ScriptedHost first(platform);
+    ScriptedHost second(platform);
+    platform.BeforeCall(held, [&] {
+      const auto files = platform.files;
+      const size_t journaled = platform.journal.size();
+      RunCompaction(second);
+      EXPECT_EQ(std::vector<std::string>(platform.journal.begin() + journaled, platform.journal.end()),
+                std::vector<std::string>{"LockCurrentDirectory"});
+      EXPECT_EQ(platform.files.size(), files.size());
+      for (const auto& [name, file] : files) EXPECT_EQ(platform.files[name].content, file.content);
+    });
+
+    RunCompaction(first);
+
+    EXPECT_EQ(second.errors, std::vector<std::u16string>{
+                                 u"Another compaction is running in the folder '/scripted'."});
+    EXPECT_TRUE(second.log.empty());
+    EXPECT_EQ(first.log, kAllSix);
+    EXPECT_TRUE(first.errors.empty());
+  }
 }
 
 TEST(RunCompactionTest, FailureThatIsNotAPlatformErrorIsStillReported) {
   class ThrowingFactory final : public ObjectFactory {
     std::shared_ptr<PlatformObject> CreateObject(ClassId) override {
       throw std::runtime_error("out of handles");
+    }
+    std::unique_ptr<DirectoryLock> LockCurrentDirectory() override {
+      return std::make_unique<DirectoryLock>();
     }
   } factory;
   class Host final : public CompactionHost {

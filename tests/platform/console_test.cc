@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/posix/posix_directory_lock.h"
 #include "temp_directory.h"
 
 namespace vintrel {
@@ -66,6 +67,23 @@ TEST(ConsoleTest, FailureGoesToStandardErrorWithExitStatusOne) {
   EXPECT_EQ(outcome.output, "Unrecognized database format '" +
                                 (std::filesystem::current_path() / "lift.mdb").string() + "'.\n");
   EXPECT_EQ(ReadFile("lift.mdb"), "data");
+}
+
+// The moment that lost a database: another copy has published lift1.mdb and still works on
+// lift.mdb. This one must not take lift1.mdb for a left-over.
+TEST(ConsoleTest, SecondCopyInTheSameFolderChangesNothingAndSaysWhy) {
+  TempDirectory directory;
+  WriteFile("lift.mdb", "data");
+  WriteFile("lift1.mdb", "compacted");
+  const PosixDirectoryLock firstCopy;
+
+  const Outcome outcome = RunConsole();
+
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.output, "Another compaction is running in the folder '" +
+                                std::filesystem::current_path().string() + "'.\n");
+  EXPECT_EQ(ReadFile("lift.mdb"), "data");
+  EXPECT_EQ(ReadFile("lift1.mdb"), "compacted");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "compaction/raised_error.h"
 #include "platform/posix/connection_string.h"
+#include "platform/posix/posix_directory_lock.h"
 #include "platform/posix/posix_file_system.h"
 #include "temp_directory.h"
 #include "text/utf.h"
@@ -96,6 +97,11 @@ std::shared_ptr<PlatformObject> CopyingPlatform::CreateObject(ClassId classId) {
   }
   beforeCall_("Create JetEngine");
   return std::make_shared<CopyingEngine>(beforeCall_, midCopy_);
+}
+
+std::unique_ptr<DirectoryLock> CopyingPlatform::LockCurrentDirectory() {
+  beforeCall_("LockCurrentDirectory");
+  return std::make_unique<PosixDirectoryLock>();
 }
 
 }  // namespace vintrel::testing

@@ -1,5 +1,5 @@
 // The real POSIX file system with a stand-in engine whose "compacted copy" is the source's
-// bytes, written and flushed like a real one. Every platform call first calls a hook, so that a
+// bytes, written and flushed like a real one, and the real directory lock. Every platform call first calls a hook, so that a
 // test can stop the process between any two of them.
 #pragma once
 
@@ -20,6 +20,8 @@ class CopyingPlatform final : public ObjectFactory {
                            std::function<void()> midCopy = {});
 
   std::shared_ptr<PlatformObject> CreateObject(ClassId classId) override;
+  // The real POSIX lock.
+  std::unique_ptr<DirectoryLock> LockCurrentDirectory() override;
 
  private:
   std::function<void(const std::string&)> beforeCall_;

@@ -1,5 +1,7 @@
 #include "scripted_platform.h"
 
+#include <utility>
+
 #include "compaction/raised_error.h"
 #include "text/utf.h"
 
@@ -119,7 +121,16 @@ void ScriptedPlatform::FailCallsStartingWith(std::string prefix, std::u16string 
   failingPrefixes_.emplace_back(std::move(prefix), std::move(description));
 }
 
+void ScriptedPlatform::BeforeCall(size_t index, std::function<void()> action) {
+  actionIndex_ = index;
+  action_ = std::move(action);
+}
+
 void ScriptedPlatform::Record(std::string call) {
+  if (actionIndex_ == journal.size()) {
+    actionIndex_.reset();
+    std::exchange(action_, {})();
+  }
   const size_t index = journal.size();
   journal.push_back(call);
   if (failingIndex_ == index) throw RaisedError(failingDescription_);
@@ -139,6 +150,20 @@ std::shared_ptr<PlatformObject> ScriptedPlatform::CreateObject(ClassId classId) 
   }
   Record("Create " + Utf8(std::u16string(classId.text)));
   throw RaisedError(u"Class not registered");
+}
+
+std::unique_ptr<DirectoryLock> ScriptedPlatform::LockCurrentDirectory() {
+  Record("LockCurrentDirectory");
+  if (directoryLocked_) throw RaisedError(AnotherCompactionRunning(u"/scripted"));
+  class Lock final : public DirectoryLock {
+   public:
+    explicit Lock(bool& locked) : locked_(locked) { locked_ = true; }
+    ~Lock() override { locked_ = false; }
+
+   private:
+    bool& locked_;
+  };
+  return std::make_unique<Lock>(directoryLocked_);
 }
 
 void ScriptedHost::AppendLog(const std::u16string& text) {

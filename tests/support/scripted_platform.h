@@ -37,17 +37,25 @@ class ScriptedPlatform final : public ObjectFactory {
   void FailCall(size_t index, std::u16string description);
   // Makes every call whose journal line starts with `prefix` raise `description`.
   void FailCallsStartingWith(std::string prefix, std::u16string description);
+  // Runs `action` once, just before the call with that journal index: a second pass started
+  // while the first is held between two of its calls.
+  void BeforeCall(size_t index, std::function<void()> action);
 
   // Objects created and still alive, to check that the host released them.
   int liveObjects() const { return *liveObjects_; }
 
   std::shared_ptr<PlatformObject> CreateObject(ClassId classId) override;
+  // Journal line "LockCurrentDirectory"; the directory is called "/scripted".
+  std::unique_ptr<DirectoryLock> LockCurrentDirectory() override;
 
   // Records the call; raises when it was scripted to fail.
   void Record(std::string call);
 
  private:
   std::optional<size_t> failingIndex_;
+  std::optional<size_t> actionIndex_;
+  std::function<void()> action_;
+  bool directoryLocked_ = false;
   std::vector<std::pair<std::string, std::u16string>> failingPrefixes_;
   std::u16string failingDescription_;
   std::shared_ptr<int> liveObjects_ = std::make_shared<int>(0);

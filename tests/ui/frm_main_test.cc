@@ -278,6 +278,7 @@ class ClickDuringRun final : public ObjectFactory {
     }
     return platform_.CreateObject(classId);
   }
+  std::unique_ptr<DirectoryLock> LockCurrentDirectory() override { return platform_.LockCurrentDirectory(); }
 
   QWidget* target = nullptr;
 

@@ -7,6 +7,7 @@
 #include "platform/windows/com_apartment.h"
 #include "platform/windows/com_object_factory.h"
 #include "platform/windows/com_objects.h"
+#include "platform/windows/wide_text.h"
 #include "raised_description.h"
 #include "scratch_directory.h"
 
@@ -89,6 +90,17 @@ TEST_F(ComPlatformTest, OtherClassesAreNeitherFileSystemNorEngine) {
   ASSERT_NE(object, nullptr);
   EXPECT_EQ(std::dynamic_pointer_cast<FileSystem>(object), nullptr);
   EXPECT_EQ(std::dynamic_pointer_cast<Engine>(object), nullptr);
+}
+
+// The folder's lock keeps a second pass out until the first lets it go.
+TEST_F(ComPlatformTest, DirectoryLockIsHeldUntilReleased) {
+  std::wstring directory(MAX_PATH, L'\0');
+  directory.resize(::GetCurrentDirectoryW(MAX_PATH, directory.data()));
+  auto first = objects_.LockCurrentDirectory();
+  EXPECT_EQ(DescriptionOf([&] { objects_.LockCurrentDirectory(); }),
+            u"Another compaction is running in the folder '" + FromWide(directory) + u"'.");
+  first.reset();
+  EXPECT_NE(objects_.LockCurrentDirectory(), nullptr);
 }
 
 }  // namespace

@@ -193,7 +193,7 @@ TEST_F(FrmMainTest, KeyboardAloneRunsAPassAndClosesTheWindow) {
   ::KillTimer(nullptr, timer);
   EXPECT_FALSE(gaveUp);
   EXPECT_FALSE(form_->IsOpen());
-  EXPECT_EQ(platform_.journal.front(), "Create FileSystemObject");
+  EXPECT_EQ(platform_.journal.front(), "LockCurrentDirectory");
 }
 
 // After a pass that compacted lift.mdb, all three references are set.

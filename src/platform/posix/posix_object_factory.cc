@@ -2,6 +2,7 @@
 
 #include "compaction/raised_error.h"
 #include "platform/posix/native_jet_engine.h"
+#include "platform/posix/posix_directory_lock.h"
 #include "platform/posix/posix_file_system.h"
 
 namespace vintrel {
@@ -10,6 +11,10 @@ std::shared_ptr<PlatformObject> PosixObjectFactory::CreateObject(ClassId classId
   if (classId.text == kFileSystemObjectClass.text) return std::make_shared<PosixFileSystem>();
   if (classId.text == kJetEngineClass.text) return std::make_shared<NativeJetEngine>();
   throw RaisedError(u"Class not registered");
+}
+
+std::unique_ptr<DirectoryLock> PosixObjectFactory::LockCurrentDirectory() {
+  return std::make_unique<PosixDirectoryLock>();
 }
 
 }  // namespace vintrel

@@ -8,6 +8,7 @@ namespace vintrel {
 class PosixObjectFactory final : public ObjectFactory {
  public:
   std::shared_ptr<PlatformObject> CreateObject(ClassId classId) override;
+  std::unique_ptr<DirectoryLock> LockCurrentDirectory() override;
 };
 
 }  // namespace vintrel

@@ -9,6 +9,7 @@
 #include "platform/windows/com_error.h"
 #include "platform/windows/com_objects.h"
 #include "platform/windows/wide_text.h"
+#include "platform/windows/windows_directory_lock.h"
 
 namespace vintrel {
 
@@ -28,6 +29,10 @@ std::shared_ptr<PlatformObject> ComObjectFactory::CreateObject(ClassId classId) 
   }
   if (classId.text == kJetEngineClass.text) return std::make_shared<ComEngine>(std::move(dispatch));
   return std::make_shared<ComObject>(std::move(dispatch));
+}
+
+std::unique_ptr<DirectoryLock> ComObjectFactory::LockCurrentDirectory() {
+  return std::make_unique<WindowsDirectoryLock>();
 }
 
 }  // namespace vintrel

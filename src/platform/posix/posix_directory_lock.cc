@@ -1,0 +1,44 @@
+#include "platform/posix/posix_directory_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <string>
+
+#include "compaction/raised_error.h"
+#include "platform/posix/system_error.h"
+#include "text/utf.h"
+
+namespace vintrel {
+namespace {
+
+std::string CurrentDirectory() {
+  char directory[PATH_MAX];
+  if (::getcwd(directory, sizeof directory) == nullptr) RaiseFileError(errno, ".");
+  return directory;
+}
+
+}  // namespace
+
+PosixDirectoryLock::PosixDirectoryLock() {
+  const std::string directory = CurrentDirectory();
+  fd_ = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd_ < 0) RaiseFileError(errno, directory);
+  int locked;
+  do {
+    locked = ::flock(fd_, LOCK_EX | LOCK_NB);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    const int error = errno;
+    ::close(fd_);
+    if (error == EWOULDBLOCK) throw RaisedError(AnotherCompactionRunning(FromUtf8(directory)));
+    RaiseFileError(error, directory);
+  }
+}
+
+PosixDirectoryLock::~PosixDirectoryLock() { ::close(fd_); }
+
+}  // namespace vintrel
