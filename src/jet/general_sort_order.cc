@@ -1,0 +1,180 @@
+#include "jet/general_sort_order.h"
+
+#include <string_view>
+
+namespace vintrel::jet {
+namespace {
+
+// Sixteen characters a row, each row starting with its first character's code point in hex.
+// A code is a kind letter and hex bytes: X ignored; S<sort bytes>; I<sort bytes>,<accent
+// bytes>; U<code> unprintable; P<value> modifier. An odd count of hex digits has its leading
+// zero left out. Derived from the index code tables of the open-source Jackcess library
+// (index_codes_genleg.txt, index_codes_ext_genleg.txt); see docs/jet-format.md.
+constexpr std::string_view kRows = R"(
+0000 X U3 U4 U5 U6 U7 U8 U9 UA S803 S804 S805 S806 S807 UB UC
+0010 UD UE UF U10 U11 U12 U13 U14 U15 U16 U17 U18 U19 U1A U1B U1C
+0020 S7 S9 SA SC SE S10 S12 U80 S14 S16 S18 S2C S1A U82 S1C S1E
+0030 S36 S38 S3A S3C S3E S40 S42 S44 S46 S48 S20 S22 S2E S30 S32 S24
+0040 S26 S4A S4C S4D S4F S51 S53 S55 S57 S59 S5B S5C S5E S60 S62 S64
+0050 S66 S68 S69 S6B S6D S6F S71 S73 S75 S76 S78 S27 S29 S2A S2B02 S2B03
+0060 S2B07 S4A S4C S4D S4F S51 S53 S55 S57 S59 S5B S5C S5E S60 S62 S64
+0070 S66 S68 S69 S6B S6D S6F S71 S73 S75 S76 S78 S2B09 S2B0B S2B0D S2B0F U1D
+0080 U1E U1F U20 U21 U22 U23 U24 U25 U26 U27 U28 U29 U2A U2B U2C U2D
+0090 U2E U2F U30 U31 U32 U33 U34 U35 U36 U37 U38 U39 U3A U3B U3C U3D
+00A0 S802 S2B10 S34A6 S34A7 S34A8 S34A9 S2B11 S34AA S2B12 S34AB I4A,3 S3305 S34AC U83 S34AD S2B13
+00B0 S34AE S3304 S3A S3C S2B14 S34AF S34B0 S34B1 S2B15 S38 I64,3 S3307 S3712 S3716 S371A S2B16
+00C0 I4A,F I4A,E I4A,12 I4A,19 I4A,13 I4A,1A S4A51 I4D,1C I51,F I51,E I51,12 I51,13 I59,F I59,E I59,12 I59,13
+00D0 I4F,68 I62,19 I64,F I64,E I64,12 I64,19 I64,13 S3309 I64,21 I6F,F I6F,E I6F,12 I6F,13 I76,E S6D57 S6B6B
+00E0 I4A,F I4A,E I4A,12 I4A,19 I4A,13 I4A,1A S4A51 I4D,1C I51,F I51,E I51,12 I51,13 I59,F I59,E I59,12 I59,13
+00F0 I4F,68 I62,19 I64,F I64,E I64,12 I64,19 I64,13 S330A I64,21 I6F,F I6F,E I6F,12 I6F,13 I76,E S6D57 I76,13
+0100 I4A,17 I4A,17 I4A,15 I4A,15 I4A,1B I4A,1B I4D,E I4D,E I4D,12 I4D,12 I4D,10 I4D,10 I4D,14 I4D,14 I4F,14 I4F,14
+0110 I4F,1E I4F,1E I51,17 I51,17 I51,15 I51,15 I51,10 I51,10 I51,1B I51,1B I51,14 I51,14 I55,12 I55,12 I55,15 I55,15
+0120 I55,10 I55,10 I55,1C I55,1C I57,12 I57,12 I57,1E I57,1E I59,19 I59,19 I59,17 I59,17 I59,15 I59,15 I59,1B I59,1B
+0130 I59,10 I59,3 S595B S595B I5B,12 I5B,12 I5C,1C I5C,1C I5C,3 I5E,E I5E,E I5E,1C I5E,1C I5E,14 I5E,14 I5E,11
+0140 I5E,11 I5E,1F I5E,1F I62,E I62,E I62,1C I62,1C I62,14 I62,14 I62,48 S6305 S6305 I64,17 I64,17 I64,15 I64,15
+0150 I64,1D I64,1D S6451 S6451 I69,E I69,E I69,1C I69,1C I69,14 I69,14 I6B,E I6B,E I6B,12 I6B,12 I6B,1C I6B,1C
+0160 I6B,14 I6B,14 I6D,1C I6D,1C I6D,14 I6D,14 I6E06,1E I6E06,1E I6F,19 I6F,19 I6F,17 I6F,17 I6F,15 I6F,15 I6F,1A I6F,1A
+0170 I6F,1D I6F,1D I6F,1B I6F,1B I73,12 I73,12 I76,12 I76,12 I76,13 I78,E I78,E I78,10 I78,10 I78,14 I78,14 S6C06
+0180 I4C,1E I4C,43 I4C,68 I4C,68 I4C,87 I4C,87 I4D,7D I4D,43 I4D,43 I5002,4 I4F,43 I4F,1E I4F,1E I4F,7C I51,7D I51,7E
+0190 I51,7B I53,43 I53,7B I55,43 I55,7B I57,7B I59,7B I59,1E I5C,43 I5C,43 I5E,1E I5E,20 I60,7B I62,43 I62,7B I64,20
+01A0 I64,52 I64,52 I64,7C I64,7C I66,43 I66,43 I69,7B I6B,87 I6B,87 I6B,7C I6B,7F I6D,57 I6D,43 I6D,43 I6D,59 I6F,52
+01B0 I6F,52 I6F,7B I71,7B I76,43 I76,43 I78,1E I78,1E S7902 I7902,7C I7902,7C I7902,7D I3A,3 I4102,3 I4102,3 S790A I73,7B
+01C0 S330B S330C S330D S2B17 I4F78,214 I4F78,214 I4F78,214 S5E5B S5E5B S5E5B S625B S625B S625B I4A,14 I4A,14 I59,14
+01D0 I59,14 I64,14 I64,14 I6F,14 I6F,14 I6F,28 I6F,28 I6F,1F I6F,1F I6F,25 I6F,25 I6F,20 I6F,20 I51,7D I4A,28 I4A,28
+01E0 I4A,25 I4A,25 I4A51,1717 I4A51,1717 I55,1E I55,1E I55,14 I55,14 I5C,14 I5C,14 I64,1B I64,1B I64,30 I64,30 I7902,14 I7902,14
+01F0 I5B,14 S4F78 S4F78 S4F78 I55,E I55,E X X X X I4A,26 I4A,26 I4A51,E0E I4A51,E0E I64,2B I64,2B
+0200 I4A,44 I4A,44 I4A,46 I4A,46 I51,44 I51,44 I51,46 I51,46 I59,44 I59,44 I59,46 I59,46 I64,44 I64,44 I64,46 I64,46
+0210 I69,44 I69,44 I69,46 I69,46 I6F,44 I6F,44 I6F,46 I6F,46 X X X X X X X X
+0220 X X X X X X X X X X X X X X X X
+0230 X X X X X X X X X X X X X X X X
+0240 X X X X X X X X X X X X X X X X
+0250 I4A,7B I4A,7C I4A,7D I4C,43 I4D,7B I4D,7C I4F,59 I4F,43 I51,80 I51,7E I51,7F I51,7B I51,81 I51,82 I51,83 I5B,1E
+0260 I55,43 I55,7D S55 I55,7B I55,7C I57,7C I57,43 I5802,43 I59,1E I59,7B S59 I5E,19 I5E,7B I5E,59 I5E,7C I60,7B
+0270 I60,7C I60,43 I62,43 I62,59 S62 I64,20 I64,7B I64,7E I66,7B I69,7B I69,7C I69,7D I69,7E I69,43 I69,7F I69,80
+0280 S69 I69,7B I6B,43 I51,7C I5B,43 I51,84 I51,85 I6D,7B I6D,59 I6F,1E I6F,7B I71,7B I71,7C I73,7C I76,7B S76
+0290 I78,59 I78,7E S7902 I7902,7E I790A,3 I790A,4 I790A,5 I4D,88 S790B S4C I51,86 I55,43 S57 I5B,7B I5C,7B S5E
+02A0 I68,43 I790A,6 I790A,B I5003,7B I4F,7B I5003,7C I6E05,7B I6D,7C I6D,7D X X X X X X X
+02B0 I57,7E I57,7F I5B,7E I69,81 I69,82 I69,83 I69,84 I73,7E I76,7E PC P19 P45 P46 P47 P77 P78
+02C0 P3F P79 P7A P7B P7C P7D I2B02,3 S2B18 P40 I2B13,3 I2B14,3 I2B07,3 P5A P62 P7E P7F
+02D0 S2B99 P81 P82 P83 P50 P51 P52 P53 I2B18,3 S2B19 S2B1A S2B1B S2B1C S2B1D P84 X
+02E0 I55,7E I5E,7E I6B,7E I75,7E P85 P86 P87 P88 P89 P8A X X X X X X
+02F0 X X X X X X X X X X X X X X X X
+0300 PD PC P10 P17 P15 P3E P13 PE P11 P3F P18 P1B P12 P3 P41 P42
+0310 P43 P44 P45 P46 P47 P48 P49 P4A P4B P4C P4D P4E P4F P50 P51 P52
+0320 P53 P54 P55 P56 P57 P58 P59 P1A P19 P5A P5B P5C P5D P5E P5F P60
+0330 P61 P62 P63 P64 P65 P1C P1C P1D P1E P67 P68 P69 P6A P6B P6C P6D
+0340 P6E P6F P8D P8E P14 P90 P74 P75 P76 X X X X X X X
+0350 X X X X X X X X X X X X X X X X
+0360 X X X X X X X X X X X X X X X X
+0370 P91 P92 P93 X S2B1E S2B1F X X X X S2B20 X X X S2B21 X
+0380 X X X X S2B22 S2B23 I790C,5 X I7910,5 I7912,5 I7914,5 X I791A,5 X I791F,5 I7923,5
+0390 I7914,16 S790C S790D S790E S790F S7910 S7911 S7912 S7913 S7914 S7915 S7916 S7917 S7918 S7919 S791A
+03A0 S791B S791C X S791D S791E S791F S7920 S7921 S7922 S7923 I7914,13 I791F,13 I790C,5 I7910,5 I7912,5 I7914,5
+03B0 I791F,16 S790C S790D S790E S790F S7910 S7911 S7912 S7913 S7914 S7915 S7916 S7917 S7918 S7919 S791A
+03C0 S791B S791C S791D S791D S791E S791F S7920 S7921 S7922 S7923 I7914,13 I791F,13 I791A,5 I791F,5 I7923,5 X
+03D0 I790D,3 I7913,3 I791F,1B I791F,44 I791F,13 I7920,3 I791B,3 X X X S7924 S7924 S7925 S7925 S7926 S7926
+03E0 S7927 S7927 S7928 S7928 S7929 S7929 S792A S792A S792B S792B S792C S792C S792D S792D S792E S792E
+03F0 I7915,3 I791C,3 I791D,4 X X X X X X X X X X X X X
+0400 X I7936,13 S7935 I7932,E S7937 S793A S793C S793D S793F S7942 S7945 S794B I7940,E X S794E S7954
+0410 S792F S7930 S7931 S7932 S7933 S7936 S7938 S7939 S793B S793E S7940 S7941 S7943 S7944 S7946 S7947
+0420 S7948 S7949 S794A S794D S7950 S7951 S7952 S7953 S7955 S7956 S7957 S7958 S7959 S795A S795B S795C
+0430 S792F S7930 S7931 S7932 S7933 S7936 S7938 S7939 S793B S793E S7940 S7941 S7943 S7944 S7946 S7947
+0440 S7948 S7949 S794A S794D S7950 S7951 S7952 S7953 S7955 S7956 S7957 S7958 S7959 S795A S795B S795C
+0450 X I7936,13 S7935 I7932,E S7937 S793A S793C S793D S793F S7942 S7945 S794B I7940,E X S794E S7954
+0460 S795E S795E S795F I7944,3 S7960 S7960 S7961 S7961 S7962 S7962 S7963 S7963 S7964 S7964 S7965 S7965
+0470 S7966 S7966 S7967 S7967 S7968 S7968 I7968,46 I7968,46 S7969 S7969 S796A S796A S796B S796B S796C S796C
+0480 S796D S796D I4926,37 P94 P95 P96 P97 X X X X X X X X X
+0490 I7932,3 I7932,3 I7932,1A I7932,1A I7932,5 I7932,5 I7938,7 I7938,7 I7939,1A I7939,1A I7940,17 I7940,17 I7940,9 I7940,9 I7940,4 I7940,4
+04A0 I7940,A I7940,A I7944,7 I7944,7 I7944,8 I7944,8 I7947,5 I7947,5 I7946,5 I7946,5 I7949,1A I7949,1A I794A,7 I794A,7 I794D,B I794D,B
+04B0 S794F S794F I7951,17 I7951,17 I7952,3 I7952,3 I7953,8 I7953,7 I7953,9 I7953,9 I7944,9 I7944,9 I7936,5 I7936,5 I7936,17 I7936,17
+04C0 I793C,3 I7938,15 I7938,15 I7940,5 I7940,5 I7940,6 I7940,6 I7944,A I7944,A I7951,6 I7951,6 I7953,D I7953,D X X X
+04D0 X X X X X X X X X X X X X X X X
+04E0 X X X X X X X X X X X X X X X X
+04F0 X X X X X X X X X X X X X X X X
+0500 X X X X X X X X X X X X X X X X
+0510 X X X X X X X X X X X X X X X X
+0520 X X X X X X X X X X X X X X X X
+)";
+
+constexpr int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  throw "not a hex digit in the sort order table";
+}
+
+// Parses hex digits into `out` from `at`; returns the count of bytes.
+constexpr uint8_t ParseBytes(std::string_view digits, std::array<uint8_t, 4>& out, size_t at) {
+  const size_t count = (digits.size() + 1) / 2;
+  if (digits.empty() || at + count > out.size()) throw "bad byte count in the sort order table";
+  size_t digit = 0;
+  for (size_t i = 0; i < count; ++i) {
+    int value = 0;
+    const size_t width = (i == 0 && digits.size() % 2 == 1) ? 1 : 2;
+    for (size_t k = 0; k < width; ++k) value = value * 16 + HexDigit(digits[digit++]);
+    out[at + i] = static_cast<uint8_t>(value);
+  }
+  return static_cast<uint8_t>(count);
+}
+
+constexpr SortCode ParseCode(std::string_view text) {
+  SortCode code{SortCode::Kind::kIgnored, 0, 0, {}};
+  const std::string_view rest = text.substr(1);
+  switch (text[0]) {
+    case 'X':
+      if (!rest.empty()) throw "bad ignored code in the sort order table";
+      return code;
+    case 'S':
+      code.kind = SortCode::Kind::kSimple;
+      code.sort_size = ParseBytes(rest, code.bytes, 0);
+      return code;
+    case 'I': {
+      const size_t comma = rest.find(',');
+      if (comma == std::string_view::npos) throw "international code without accent bytes";
+      code.kind = SortCode::Kind::kInternational;
+      code.sort_size = ParseBytes(rest.substr(0, comma), code.bytes, 0);
+      code.extra_size = ParseBytes(rest.substr(comma + 1), code.bytes, code.sort_size);
+      return code;
+    }
+    case 'U':
+      code.kind = SortCode::Kind::kUnprintable;
+      code.extra_size = ParseBytes(rest, code.bytes, 0);
+      return code;
+    case 'P':
+      code.kind = SortCode::Kind::kModifier;
+      code.extra_size = ParseBytes(rest, code.bytes, 0);
+      if (code.extra_size != 1) throw "a modifier is one byte";
+      return code;
+  }
+  throw "unknown kind of code in the sort order table";
+}
+
+constexpr std::array<SortCode, kGeneralSortOrderEnd> ParseRows() {
+  std::array<SortCode, kGeneralSortOrderEnd> codes{};
+  size_t at = 0;
+  size_t next = 0;
+  auto word = [&] {
+    while (at < kRows.size() && (kRows[at] == ' ' || kRows[at] == '\n')) ++at;
+    const size_t start = at;
+    while (at < kRows.size() && kRows[at] != ' ' && kRows[at] != '\n') ++at;
+    return kRows.substr(start, at - start);
+  };
+  while (next < codes.size()) {
+    std::string_view label = word();
+    size_t first = 0;
+    for (char c : label) first = first * 16 + static_cast<size_t>(HexDigit(c));
+    if (label.size() != 4 || first != next) throw "a row of the sort order table is out of place";
+    for (size_t i = 0; i < 16; ++i) codes[next++] = ParseCode(word());
+  }
+  if (!word().empty()) throw "the sort order table runs past its end";
+  return codes;
+}
+
+constexpr std::array<SortCode, kGeneralSortOrderEnd> kCodes = ParseRows();
+
+}  // namespace
+
+const SortCode* FindGeneralSortCode(char16_t c) {
+  return c < kCodes.size() ? &kCodes[c] : nullptr;
+}
+
+}  // namespace vintrel::jet
