@@ -94,6 +94,28 @@ constexpr std::string_view kRows = R"(
 0500 X X X X X X X X X X X X X X X X
 0510 X X X X X X X X X X X X X X X X
 0520 X X X X X X X X X X X X X X X X
+2000 S808 S809 S80A S80B S80C S80D S80E S80F S810 S811 S812 S813 S814 X X X
+2010 U84 U85 U88 U89 U8B U8C S2B35 S2B36 S2B37 S2B38 S2B39 S2B3A S2B3B S2B3C S2B3D S2B3E
+2020 S34B3 S34B4 S34B5 S34B6 S34B7 S34B8 S34B9 U86 S815 S816 X X X X X X
+2030 S34BA S34BB S2B3F S2B40 S2B41 S2B42 S2B43 S2B44 S2B45 S2B46 S2B47 S34BC S2B48 S2B49 S2B4A S2B4B
+2040 S34BD S34BE S34BF U87 S2D05 I27,1C I2A,1C X X X X X X X X X
+2050 X X X X X X X X X X X X X X X X
+2060 X X X X X X X X X X X X X X X X
+2070 S36 X X X S3E S40 S42 S44 S46 S48 S2C U82 S30 S14 S16 S62
+2080 S36 S38 S3A S3C S3E S40 S42 S44 S46 S48 S2C U82 S30 S14 S16 X
+2090 X X X X X X X X X X X X X X X X
+20A0 S34C0 S34C1 S34C2 S34C3 S34C4 S34C5 S34C6 S34C7 S34C8 S34C9 S34CA S34CB S35A1 X X X
+20B0 X X X X X X X X X X X X X X X X
+20C0 X X X X X X X X X X X X X X X X
+20D0 PDD PDE PDF PE0 PE1 PE2 PE3 PE4 PE5 PE6 PE7 PE8 PE9 PEC PED PEE
+20E0 PEF PF0 X X X X X X X X X X X X X X
+20F0 X X X X X X X X X X X X X X X X
+2100 S4B04 S4B06 I4D,3 I4D,4 S4E0A S4E0F S4E10 I51,64 S6C02 I53,4 I55,3 I57,5 I57,4 I57,3 I57,3 I57,68
+2110 I59,4 I59,5 I5E,4 I5E,4 S5F02 I62,3 S6302 S35A0 I66,4 I66,3 I68,3 I69,4 I69,5 I69,3 S6A02 S6A03
+2120 S6C03 S6E02 S6E04 S7202 I78,3 I78,63 I7923,3 I7923,5 I78,5 I7923,4 S5D02 I4A,1A I4C,4 I4D,5 I51,5 I51,4
+2130 I51,4 I53,5 I53,3 I60,4 I64,4 S7994 S7995 S7996 S7997 X X X X X X X
+2140 X X X X X X X X X X X X X X X X
+2150 X X X S3713 S3719 S3711 S3715 S3717 S371B S3710 S371C S370F S3714 S3718 S371D I38,3
 )";
 
 constexpr int HexDigit(char c) {
@@ -148,33 +170,49 @@ constexpr SortCode ParseCode(std::string_view text) {
   throw "unknown kind of code in the sort order table";
 }
 
-constexpr std::array<SortCode, kGeneralSortOrderEnd> ParseRows() {
-  std::array<SortCode, kGeneralSortOrderEnd> codes{};
+struct Range {
+  char16_t first;
+  char16_t end;
+};
+// The characters the table covers.
+constexpr Range kRanges[] = {{0x0000, 0x0530}, {0x2000, 0x2160}};
+constexpr size_t kCodeCount = (0x0530 - 0x0000) + (0x2160 - 0x2000);
+
+constexpr std::array<SortCode, kCodeCount> ParseRows() {
+  std::array<SortCode, kCodeCount> codes{};
   size_t at = 0;
-  size_t next = 0;
   auto word = [&] {
     while (at < kRows.size() && (kRows[at] == ' ' || kRows[at] == '\n')) ++at;
     const size_t start = at;
     while (at < kRows.size() && kRows[at] != ' ' && kRows[at] != '\n') ++at;
     return kRows.substr(start, at - start);
   };
-  while (next < codes.size()) {
-    std::string_view label = word();
-    size_t first = 0;
-    for (char c : label) first = first * 16 + static_cast<size_t>(HexDigit(c));
-    if (label.size() != 4 || first != next) throw "a row of the sort order table is out of place";
-    for (size_t i = 0; i < 16; ++i) codes[next++] = ParseCode(word());
+  size_t next = 0;
+  for (const Range& range : kRanges) {
+    for (size_t c = range.first; c < range.end; c += 16) {
+      std::string_view label = word();
+      size_t first = 0;
+      for (char digit : label) first = first * 16 + static_cast<size_t>(HexDigit(digit));
+      if (label.size() != 4 || first != c) throw "a row of the sort order table is out of place";
+      for (size_t i = 0; i < 16; ++i) codes[next++] = ParseCode(word());
+    }
   }
   if (!word().empty()) throw "the sort order table runs past its end";
   return codes;
 }
 
-constexpr std::array<SortCode, kGeneralSortOrderEnd> kCodes = ParseRows();
+constexpr std::array<SortCode, kCodeCount> kCodes = ParseRows();
 
 }  // namespace
 
 const SortCode* FindGeneralSortCode(char16_t c) {
-  return c < kCodes.size() ? &kCodes[c] : nullptr;
+  size_t offset = 0;
+  for (const Range& range : kRanges) {
+    if (c < range.first) return nullptr;
+    if (c < range.end) return &kCodes[offset + (c - range.first)];
+    offset += range.end - range.first;
+  }
+  return nullptr;
 }
 
 }  // namespace vintrel::jet

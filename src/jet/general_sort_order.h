@@ -23,11 +23,12 @@ struct SortCode {
   std::array<uint8_t, 4> bytes;
 };
 
-// Characters from U+0000 up to this one are in the table: Latin, Greek and Cyrillic,
-// the letters of the Windows code pages 1250 to 1254 and 1257.
-inline constexpr char16_t kGeneralSortOrderEnd = 0x0530;
+// The table covers U+0000 to U+052F (Latin, IPA, combining marks, Greek, Cyrillic) and
+// U+2000 to U+215F (punctuation, super- and subscripts, currency, letterlike symbols): every
+// character of the Windows code pages 1250, 1251, 1252, 1253, 1254 and 1257.
+inline constexpr const char* kGeneralSortOrderCoverage = "U+0000 to U+052F and U+2000 to U+215F";
 
-// The code of `c`; nullptr when `c` lies beyond the table.
+// The code of `c`; nullptr when the table does not cover `c`.
 const SortCode* FindGeneralSortCode(char16_t c);
 
 }  // namespace vintrel::jet

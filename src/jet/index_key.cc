@@ -230,8 +230,7 @@ void IndexKeyEncoder::AppendText(const std::vector<uint8_t>& stored, bool ascend
     const SortCode* code = FindGeneralSortCode(c);
     if (code == nullptr) {
       throw JetError("Index keys cannot be computed for text holding the character U+" + Hex(c, 4) +
-                     ": the General sort order is known here only below U+" +
-                     Hex(kGeneralSortOrderEnd, 4) + ".");
+                     ": the General sort order is known here for " + kGeneralSortOrderCoverage + ".");
     }
     const uint8_t* bytes = code->bytes.data();
     switch (code->kind) {
