@@ -1,0 +1,289 @@
+#include "jet/index_key.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "jet/general_sort_order.h"
+#include "jet/jet_error.h"
+#include "text/utf.h"
+
+namespace vintrel::jet {
+namespace {
+
+constexpr uint8_t kAscendingFlag = 0x7F;
+constexpr uint8_t kDescendingFlag = 0x80;
+constexpr uint8_t kAscendingNull = 0x00;
+constexpr uint8_t kDescendingNull = 0xFF;
+
+// Text keys: only this many characters of a value are keyed.
+constexpr size_t kMaxKeyedCharacters = 255;
+constexpr uint8_t kEndOfText = 0x01;
+constexpr uint8_t kEndOfValue = 0x00;
+// An accent part position of a character without accent bytes.
+constexpr uint8_t kNoAccent = 0x02;
+// An unprintable character's entry: (first + step * position) | flag, big-endian, then the
+// separator and its code.
+constexpr unsigned kUnprintableFirst = 7;
+constexpr unsigned kUnprintableStep = 4;
+constexpr unsigned kUnprintableFlag = 0x8000;
+constexpr uint8_t kUnprintableSeparator = 0x06;
+
+constexpr uint8_t kGroupContinues = 0x09;
+constexpr size_t kGroupSize = 8;
+
+std::string ColumnName(const Column& column) { return "'" + ToUtf8(column.name) + "'"; }
+
+std::string Hex(unsigned value, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*X", digits, value);
+  return text;
+}
+
+size_t FixedWidth(ColumnType type) {
+  switch (type) {
+    case ColumnType::kByte: return 1;
+    case ColumnType::kInteger: return 2;
+    case ColumnType::kLong:
+    case ColumnType::kFloat: return 4;
+    case ColumnType::kCurrency:
+    case ColumnType::kDouble:
+    case ColumnType::kDateTime: return 8;
+    case ColumnType::kRepId: return 16;
+    case ColumnType::kNumeric: return 17;
+    default: return 0;
+  }
+}
+
+bool Keyable(ColumnType type) {
+  switch (type) {
+    case ColumnType::kBoolean:
+    case ColumnType::kBinary:
+    case ColumnType::kText:
+    case ColumnType::kMemo: return true;
+    default: return FixedWidth(type) != 0;
+  }
+}
+
+void Complement(std::vector<uint8_t>& key, size_t from) {
+  for (size_t i = from; i < key.size(); ++i) key[i] = static_cast<uint8_t>(~key[i]);
+}
+
+// The stored little-endian value, most significant byte first.
+void AppendReversed(const std::vector<uint8_t>& value, std::vector<uint8_t>& key) {
+  key.insert(key.end(), value.rbegin(), value.rend());
+}
+
+void AppendGroups(const uint8_t* data, size_t size, bool ascending, std::vector<uint8_t>& key) {
+  const uint8_t mask = ascending ? 0x00 : 0xFF;
+  size_t at = 0;
+  while (size - at > kGroupSize) {
+    for (size_t i = 0; i < kGroupSize; ++i) key.push_back(data[at + i] ^ mask);
+    key.push_back(kGroupContinues);
+    at += kGroupSize;
+  }
+  if (at == size) return;
+  const size_t last = size - at;
+  for (size_t i = 0; i < kGroupSize; ++i) key.push_back((i < last ? data[at + i] : 0) ^ mask);
+  key.push_back(static_cast<uint8_t>(last) ^ mask);
+}
+
+// Calls `each` with the characters of stored Jet 4 text (UCS-2, or its compressed form
+// opened by FF FE), at most `limit` of them, without building a string.
+template <typename Each>
+void ForEachCharacter(const std::vector<uint8_t>& stored, size_t limit, Each each) {
+  size_t count = 0;
+  if (stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE) {
+    bool single = true;
+    for (size_t at = 2; at < stored.size() && count < limit;) {
+      if (stored[at] == 0x00) {
+        single = !single;
+        ++at;
+      } else if (single) {
+        each(static_cast<char16_t>(stored[at++]));
+        ++count;
+      } else {
+        if (at + 1 >= stored.size()) break;
+        each(static_cast<char16_t>(stored[at] | (stored[at + 1] << 8)));
+        at += 2;
+        ++count;
+      }
+    }
+    return;
+  }
+  for (size_t at = 0; at + 1 < stored.size() && count < limit; at += 2, ++count) {
+    each(static_cast<char16_t>(stored[at] | (stored[at + 1] << 8)));
+  }
+}
+
+}  // namespace
+
+IndexKeyEncoder::IndexKeyEncoder(const TableDefinition& table, const RealIndex& index) {
+  for (const IndexColumn& part : index.columns) {
+    auto column = std::find_if(table.columns.begin(), table.columns.end(),
+                               [&](const Column& c) { return c.number == part.column_number; });
+    if (column == table.columns.end()) {
+      RaiseDamaged("table definition", table.page,
+                   "an index names column number " + std::to_string(part.column_number) +
+                       ", which the table does not have");
+    }
+    const auto type = static_cast<ColumnType>(column->type);
+    if (!Keyable(type)) {
+      throw JetError("Index keys cannot be computed for column " + ColumnName(*column) +
+                     ": its type (0x" + Hex(column->type, 2) + ") has no key encoding here.");
+    }
+    if ((type == ColumnType::kText || type == ColumnType::kMemo) &&
+        TextSortOrder(*column) != kGeneralSortOrder) {
+      throw JetError("Index keys cannot be computed for column " + ColumnName(*column) +
+                     ": its text sort order " + std::to_string(TextSortOrder(*column)) +
+                     " is not supported (only General, " + std::to_string(kGeneralSortOrder) + ").");
+    }
+    parts_.push_back({static_cast<size_t>(column - table.columns.begin()), column->type, part.ascending});
+  }
+}
+
+void IndexKeyEncoder::Encode(const std::vector<Field>& row, std::vector<uint8_t>& key) {
+  key.clear();
+  for (const Part& part : parts_) {
+    const Field& field = row.at(part.field);
+    const auto type = static_cast<ColumnType>(part.type);
+    key.push_back(part.ascending ? kAscendingFlag : kDescendingFlag);
+    if (type == ColumnType::kBoolean) {  // never null: the value is the row's null-mask bit
+      key.push_back((field.flag == part.ascending) ? 0x00 : 0xFF);
+      continue;
+    }
+    if (field.null) {
+      key.back() = part.ascending ? kAscendingNull : kDescendingNull;
+      continue;
+    }
+    const size_t width = FixedWidth(type);
+    if (width != 0 && field.bytes.size() != width) {
+      throw JetError("A value of " + std::to_string(field.bytes.size()) + " bytes cannot be keyed as a " +
+                     std::to_string(width) + "-byte column value.");
+    }
+    const size_t start = key.size();
+    switch (type) {
+      case ColumnType::kByte:
+        key.push_back(field.bytes[0]);
+        break;
+      case ColumnType::kInteger:
+      case ColumnType::kLong:
+      case ColumnType::kCurrency:
+        AppendReversed(field.bytes, key);
+        key[start] ^= 0x80;
+        break;
+      case ColumnType::kFloat:
+      case ColumnType::kDouble:
+      case ColumnType::kDateTime:
+        AppendReversed(field.bytes, key);
+        if (key[start] & 0x80) {
+          Complement(key, start);
+        } else {
+          key[start] ^= 0x80;
+        }
+        break;
+      case ColumnType::kNumeric: {
+        // Stored: sign byte, then four little-endian 32-bit words, most significant first.
+        const bool negative = (field.bytes[0] & 0x80) != 0;
+        key.push_back(negative ? 0x80 : 0x00);
+        for (size_t word = 1; word < 17; word += 4) {
+          for (size_t i = 4; i-- > 0;) key.push_back(field.bytes[word + i]);
+        }
+        if (negative == part.ascending) Complement(key, start);
+        key[start] = negative ? 0x00 : 0xFF;
+        continue;  // the order is already applied
+      }
+      case ColumnType::kRepId: {
+        const uint8_t* b = field.bytes.data();
+        const uint8_t text_order[16] = {b[3], b[2], b[1], b[0], b[5], b[4], b[7], b[6],
+                                        b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]};
+        AppendGroups(text_order, 16, part.ascending, key);
+        continue;
+      }
+      case ColumnType::kBinary:
+        AppendGroups(field.bytes.data(), field.bytes.size(), part.ascending, key);
+        continue;
+      case ColumnType::kText:
+      case ColumnType::kMemo:
+        AppendText(field.bytes, part.ascending, key);
+        continue;
+      default:
+        break;  // refused by the constructor
+    }
+    if (!part.ascending) Complement(key, start);
+  }
+}
+
+// The text part of a key: the sort bytes of every character, then the end of text; then,
+// when any character has them, the accent part (one position per character with sort
+// bytes, kNoAccent where it has no accent, trailing kNoAccent left out) and the
+// unprintable part (three ends of text, then each unprintable character's entry).
+void IndexKeyEncoder::AppendText(const std::vector<uint8_t>& stored, bool ascending,
+                                 std::vector<uint8_t>& key) {
+  const size_t start = key.size();
+  extra_.clear();
+  unprintable_.clear();
+  size_t sorted = 0;         // characters that gave sort bytes so far
+  size_t accounted = 0;      // of those, the ones the accent part has a position for
+  bool accents = false;      // whether an international or modifier character came yet
+  size_t leading_modifier = 0;
+  ForEachCharacter(stored, kMaxKeyedCharacters, [&](char16_t c) {
+    const SortCode* code = FindGeneralSortCode(c);
+    if (code == nullptr) {
+      throw JetError("Index keys cannot be computed for text holding the character U+" + Hex(c, 4) +
+                     ": the General sort order is known here for " + kGeneralSortOrderCoverage + ".");
+    }
+    const uint8_t* bytes = code->bytes.data();
+    switch (code->kind) {
+      case SortCode::Kind::kIgnored:
+        return;
+      case SortCode::Kind::kSimple:
+        key.insert(key.end(), bytes, bytes + code->sort_size);
+        ++sorted;
+        return;
+      case SortCode::Kind::kUnprintable: {
+        const size_t position =
+            accents ? extra_.size() + (sorted - accounted) - leading_modifier : sorted;
+        const unsigned entry = (kUnprintableFirst + kUnprintableStep * position) | kUnprintableFlag;
+        unprintable_.push_back(static_cast<uint8_t>(entry >> 8));
+        unprintable_.push_back(static_cast<uint8_t>(entry));
+        unprintable_.push_back(kUnprintableSeparator);
+        unprintable_.insert(unprintable_.end(), bytes, bytes + code->extra_size);
+        return;
+      }
+      case SortCode::Kind::kInternational:
+      case SortCode::Kind::kModifier:
+        break;
+    }
+    const size_t position = sorted;
+    if (code->kind == SortCode::Kind::kInternational) {
+      key.insert(key.end(), bytes, bytes + code->sort_size);
+      ++sorted;
+    }
+    accents = true;
+    extra_.insert(extra_.end(), position - std::min(position, accounted), kNoAccent);
+    accounted = std::max(accounted, position);
+    if (code->kind == SortCode::Kind::kInternational) {
+      extra_.insert(extra_.end(), bytes + code->sort_size, bytes + code->sort_size + code->extra_size);
+      ++accounted;
+    } else if (extra_.empty()) {
+      extra_.push_back(bytes[0]);
+      leading_modifier = 1;
+    } else {
+      extra_.back() = static_cast<uint8_t>(extra_.back() + bytes[0]);
+    }
+  });
+  key.push_back(kEndOfText);
+  while (!extra_.empty() && extra_.back() <= kNoAccent) extra_.pop_back();
+  key.insert(key.end(), extra_.begin(), extra_.end());
+  if (!unprintable_.empty()) {
+    key.insert(key.end(), {kEndOfText, kEndOfText, kEndOfText});
+    key.insert(key.end(), unprintable_.begin(), unprintable_.end());
+  }
+  if (!ascending) {
+    key.push_back(kEndOfValue);
+    Complement(key, start);
+  }
+  key.push_back(kEndOfValue);
+}
+
+}  // namespace vintrel::jet
