@@ -22,7 +22,7 @@ int ScreenDpi(int axis) {
   return dpi;
 }
 
-RECT PixelRect(const layout::TwipsRect& twips) {
+RECT PixelRect(const form::TwipsRect& twips) {
   const int x = ScreenDpi(LOGPIXELSX);
   const int y = ScreenDpi(LOGPIXELSY);
   const int left = ::MulDiv(twips.left, x, 1440);
@@ -71,13 +71,13 @@ TEST_F(FrmMainTest, WindowIsAFixedDialogFrameOfTheGivenClientSize) {
   EXPECT_EQ(::GetClassLongPtrW(window, GCLP_HBRBACKGROUND), COLOR_WINDOW + 1);
   RECT client;
   ::GetClientRect(window, &client);
-  EXPECT_TRUE(client == PixelRect({0, 0, layout::kClientWidth, layout::kClientHeight}));
+  EXPECT_TRUE(client == PixelRect({0, 0, form::kClientWidth, form::kClientHeight}));
 }
 
 TEST_F(FrmMainTest, ControlsStandWhereTheLayoutSaysInTabOrder) {
-  EXPECT_TRUE(ClientRectOfChild(cmdLift()) == PixelRect(layout::kCmdLift));
-  EXPECT_TRUE(ClientRectOfChild(cmdExit()) == PixelRect(layout::kCmdExit));
-  EXPECT_TRUE(ClientRectOfChild(Text1()) == PixelRect(layout::kText1));
+  EXPECT_TRUE(ClientRectOfChild(cmdLift()) == PixelRect(form::kCmdLift));
+  EXPECT_TRUE(ClientRectOfChild(cmdExit()) == PixelRect(form::kCmdExit));
+  EXPECT_TRUE(ClientRectOfChild(Text1()) == PixelRect(form::kText1));
   EXPECT_EQ(TextOf(cmdLift()), L"Сжать");
   EXPECT_EQ(TextOf(cmdExit()), L"Выход");
   // Form_Load empties the pane and touches nothing else.

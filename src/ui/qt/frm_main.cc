@@ -8,6 +8,7 @@
 #include <QTextCursor>
 
 #include "compaction/run_compaction.h"
+#include "ui/frm_main_form.h"
 #include "ui/qt/push_button.h"
 #include "ui/qt/twips.h"
 
@@ -15,24 +16,18 @@ namespace vintrel {
 
 namespace {
 
-// The form as designed, in twips from the top-left corner of the client area.
-constexpr int kClientWidth = 3405;
-constexpr int kClientHeight = 4500;
-constexpr TwipsRect kCmdLift{200, 250, 1500, 500};
-constexpr TwipsRect kText1{200, 1000, 3000, 2500};
-constexpr TwipsRect kCmdExit{200, 3750, 1500, 500};
-
 // A fixed frame with a title and a close box, and neither a minimise nor a maximise box.
 constexpr Qt::WindowFlags kFrame = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
 
-// "MS Sans Serif" 9.75 pt, the buttons' face; where it is missing (or lacks Cyrillic) the font
-// system substitutes one that draws the Russian captions. Every attribute is set so that none
-// is inherited from the window's font.
+// Where the buttons' face is missing (or lacks Cyrillic) the font system substitutes one that
+// draws the Russian captions; Qt fonts have no character set to ask for. Every attribute is set
+// so that none is inherited from the window's font.
 QFont ButtonFont() {
-  QFont font(QStringLiteral("MS Sans Serif"));
-  font.setPointSizeF(9.75);
-  font.setWeight(QFont::Normal);
+  QFont font(QString::fromUtf16(form::kButtonFontFace));
+  font.setPointSizeF(form::kButtonFontHundredthsOfPoint / 100.0);
+  // Qt's weights are the same scale as the form's: 400 is QFont::Normal.
+  font.setWeight(static_cast<QFont::Weight>(form::kButtonFontWeight));
   font.setItalic(false);
   font.setUnderline(false);
   font.setStrikeOut(false);
@@ -43,7 +38,7 @@ QFont ButtonFont() {
 
 frmMain::frmMain(ObjectFactory& objects) : QWidget(nullptr, kFrame), CompactionHost(objects) {
   setObjectName(QStringLiteral("frmMain"));
-  setWindowTitle(QStringLiteral("Vintrel"));
+  setWindowTitle(QString::fromUtf16(form::kCaption));
   setWindowIcon(QIcon(QStringLiteral(":/icon/vintrel.ico")));
   // The system's window-background colour, the one text panes are filled with.
   setBackgroundRole(QPalette::Base);
@@ -53,16 +48,16 @@ frmMain::frmMain(ObjectFactory& objects) : QWidget(nullptr, kFrame), CompactionH
   // scale factor makes up the rest, so the window keeps its size in inches either way.
   const double dpiX = logicalDpiX();
   const double dpiY = logicalDpiY();
-  setFixedSize(TwipsToPixels(kClientWidth, dpiX), TwipsToPixels(kClientHeight, dpiY));
+  setFixedSize(TwipsToPixels(form::kClientWidth, dpiX), TwipsToPixels(form::kClientHeight, dpiY));
 
-  cmdLift = new PushButton(QStringLiteral("Сжать"), this);
+  cmdLift = new PushButton(QString::fromUtf16(form::kCmdLiftCaption), this);
   cmdLift->setObjectName(QStringLiteral("cmdLift"));
   cmdLift->setFont(ButtonFont());
-  cmdLift->setGeometry(TwipsToPixels(kCmdLift, dpiX, dpiY));
+  cmdLift->setGeometry(TwipsToPixels(form::kCmdLift, dpiX, dpiY));
 
   Text1 = new QPlainTextEdit(this);
   Text1->setObjectName(QStringLiteral("Text1"));
-  Text1->setGeometry(TwipsToPixels(kText1, dpiX, dpiY));
+  Text1->setGeometry(TwipsToPixels(form::kText1, dpiX, dpiY));
   Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -73,10 +68,10 @@ frmMain::frmMain(ObjectFactory& objects) : QWidget(nullptr, kFrame), CompactionH
   Text1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   Text1->setUndoRedoEnabled(false);
 
-  cmdExit = new PushButton(QStringLiteral("Выход"), this);
+  cmdExit = new PushButton(QString::fromUtf16(form::kCmdExitCaption), this);
   cmdExit->setObjectName(QStringLiteral("cmdExit"));
   cmdExit->setFont(ButtonFont());
-  cmdExit->setGeometry(TwipsToPixels(kCmdExit, dpiX, dpiY));
+  cmdExit->setGeometry(TwipsToPixels(form::kCmdExit, dpiX, dpiY));
 
   // The buttons first, then the pane: not the top-to-bottom order the controls were made in.
   setTabOrder(cmdLift, cmdExit);
@@ -120,7 +115,7 @@ void frmMain::AppendLog(const std::u16string& text) {
 }
 
 void frmMain::ReportError(const std::u16string& description) {
-  QMessageBox box(QMessageBox::Critical, QStringLiteral("ОШИБКА"),
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf16(form::kErrorTitle),
                   QString::fromStdU16String(description), QMessageBox::Ok, this);
   // The description is shown as it is, never read as markup.
   box.setTextFormat(Qt::PlainText);

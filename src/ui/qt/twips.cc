@@ -4,12 +4,8 @@
 
 namespace vintrel {
 
-namespace {
-constexpr double kTwipsPerInch = 1440.0;
-}  // namespace
-
 int TwipsToPixels(int twips, double dotsPerInch) {
-  return static_cast<int>(std::lround(twips * dotsPerInch / kTwipsPerInch));
+  return static_cast<int>(std::lround(twips * dotsPerInch / form::kTwipsPerInch));
 }
 
 QRect TwipsToPixels(const TwipsRect& twips, double dotsPerInchX, double dotsPerInchY) {

@@ -4,14 +4,11 @@
 
 #include <QRect>
 
+#include "ui/frm_main_form.h"
+
 namespace vintrel {
 
-struct TwipsRect {
-  int left;
-  int top;
-  int width;
-  int height;
-};
+using form::TwipsRect;
 
 // Rounds to the nearest pixel; 15 twips make a pixel at 96 dots per inch.
 int TwipsToPixels(int twips, double dotsPerInch);

@@ -11,17 +11,13 @@ namespace vintrel {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"frmMain";
-constexpr wchar_t kCaption[] = L"Vintrel";
-constexpr wchar_t kCmdLiftCaption[] = L"Сжать";
-constexpr wchar_t kCmdExitCaption[] = L"Выход";
-constexpr wchar_t kErrorTitle[] = L"ОШИБКА";
 
 // A fixed dialog frame with a caption and a close box: no sizing border, no minimise or
 // maximise box.
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kWindowExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW;
 
-int Pixels(int twips, int dotsPerInch) { return ::MulDiv(twips, dotsPerInch, layout::kTwipsPerInch); }
+int Pixels(int twips, int dotsPerInch) { return ::MulDiv(twips, dotsPerInch, form::kTwipsPerInch); }
 
 void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
   WNDCLASSEXW windowClass{};
@@ -50,10 +46,10 @@ FrmMain::FrmMain(ObjectFactory& objects, HINSTANCE instance)
   ::ReleaseDC(nullptr, screen);
 
   RegisterWindowClass(instance_, WindowProcedure);
-  RECT frame{0, 0, Pixels(layout::kClientWidth, dpiX_), Pixels(layout::kClientHeight, dpiY_)};
+  RECT frame{0, 0, Pixels(form::kClientWidth, dpiX_), Pixels(form::kClientHeight, dpiY_)};
   ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExtendedStyle);
   // WM_NCCREATE stores the window's handle in frmMain_.
-  if (::CreateWindowExW(kWindowExtendedStyle, kWindowClass, kCaption, kWindowStyle, CW_USEDEFAULT,
+  if (::CreateWindowExW(kWindowExtendedStyle, kWindowClass, Wide(form::kCaption), kWindowStyle, CW_USEDEFAULT,
                         CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
                         nullptr, instance_, this) == nullptr) {
     RaiseLastError();
@@ -78,7 +74,7 @@ void FrmMain::Show(int showCommand) {
 }
 
 HWND FrmMain::CreateControl(const wchar_t* windowClass, const wchar_t* caption, DWORD style,
-                            DWORD extendedStyle, int id, const layout::TwipsRect& place) {
+                            DWORD extendedStyle, int id, const form::TwipsRect& place) {
   HWND control = ::CreateWindowExW(
       extendedStyle, windowClass, caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style,
       Pixels(place.left, dpiX_), Pixels(place.top, dpiY_), Pixels(place.width, dpiX_),
@@ -90,19 +86,19 @@ HWND FrmMain::CreateControl(const wchar_t* windowClass, const wchar_t* caption, 
 
 void FrmMain::CreateControls() {
   buttonFont_.reset(::CreateFontW(
-      -::MulDiv(layout::kButtonFontHundredthsOfPoint, dpiY_, 72 * 100), 0, 0, 0,
-      layout::kButtonFontWeight, FALSE, FALSE, FALSE, layout::kButtonFontCharset, OUT_DEFAULT_PRECIS,
-      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, layout::kButtonFontFace));
+      -::MulDiv(form::kButtonFontHundredthsOfPoint, dpiY_, 72 * 100), 0, 0, 0,
+      form::kButtonFontWeight, FALSE, FALSE, FALSE, form::kButtonFontCharset, OUT_DEFAULT_PRECIS,
+      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, Wide(form::kButtonFontFace)));
   if (!buttonFont_) RaiseLastError();
 
   // Created in tab order, which the dialog manager follows.
-  cmdLift_ = CreateControl(L"BUTTON", kCmdLiftCaption, BS_PUSHBUTTON, 0, layout::kCmdLiftId,
-                           layout::kCmdLift);
-  cmdExit_ = CreateControl(L"BUTTON", kCmdExitCaption, BS_PUSHBUTTON, 0, layout::kCmdExitId,
-                           layout::kCmdExit);
+  cmdLift_ = CreateControl(L"BUTTON", Wide(form::kCmdLiftCaption), BS_PUSHBUTTON, 0,
+                           layout::kCmdLiftId, form::kCmdLift);
+  cmdExit_ = CreateControl(L"BUTTON", Wide(form::kCmdExitCaption), BS_PUSHBUTTON, 0,
+                           layout::kCmdExitId, form::kCmdExit);
   // Without ES_AUTOHSCROLL the pane wraps long entries at word boundaries.
   Text1_ = CreateControl(L"EDIT", L"", ES_MULTILINE | ES_AUTOVSCROLL, WS_EX_CLIENTEDGE,
-                         layout::kText1Id, layout::kText1);
+                         layout::kText1Id, form::kText1);
 
   const auto buttonFont = reinterpret_cast<WPARAM>(buttonFont_.get());
   ::SendMessageW(cmdLift_, WM_SETFONT, buttonFont, FALSE);
@@ -129,7 +125,7 @@ void FrmMain::AppendLog(const std::u16string& text) {
 void FrmMain::ReportError(const std::u16string& description) {
   // Style 16: the stop icon and an OK button. Should the box fail to show, there is nowhere
   // else to tell the user, so the run simply ends.
-  ::MessageBoxW(frmMain_, ToWide(description).c_str(), kErrorTitle, MB_OK | MB_ICONSTOP);
+  ::MessageBoxW(frmMain_, ToWide(description).c_str(), Wide(form::kErrorTitle), MB_OK | MB_ICONSTOP);
 }
 
 void FrmMain::Form_Load() { ::SetWindowTextW(Text1_, L""); }

@@ -35,7 +35,7 @@ class FrmMain final : public CompactionHost {
 
   void CreateControls();
   HWND CreateControl(const wchar_t* windowClass, const wchar_t* caption, DWORD style,
-                     DWORD extendedStyle, int id, const layout::TwipsRect& place);
+                     DWORD extendedStyle, int id, const form::TwipsRect& place);
 
   void Form_Load();
   void cmdLift_Click();
