@@ -7,12 +7,12 @@
 #include <streambuf>
 #include <vector>
 
+#include "jet/check/page_owners.h"
 #include "jet/database.h"
-#include "jet/index_page.h"
 #include "jet/jet_error.h"
-#include "jet/json_dump.h"
-#include "jet/page_owners.h"
-#include "jet/usage_map.h"
+#include "jet/pages/index_page.h"
+#include "jet/pages/usage_map.h"
+#include "tools/jet/json_dump.h"
 
 namespace {
 

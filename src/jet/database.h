@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "jet/database_header.h"
-#include "jet/page_cache.h"
-#include "jet/table_definition.h"
+#include "jet/io/page_cache.h"
+#include "jet/pages/database_header.h"
+#include "jet/pages/table_definition.h"
 #include "jet/text_codec.h"
 
 namespace vintrel::jet {

@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "jet/table_definition.h"
+#include "jet/pages/table_definition.h"
 #include "jet/table_reader.h"
 
 namespace vintrel::jet {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "jet/long_value.h"
+#include "jet/pages/long_value.h"
 
 namespace vintrel::jet {
 namespace {

@@ -21,9 +21,9 @@
 #include <optional>
 #include <vector>
 
-#include "jet/data_page.h"
-#include "jet/table_definition.h"
-#include "jet/usage_map.h"
+#include "jet/pages/data_page.h"
+#include "jet/pages/table_definition.h"
+#include "jet/pages/usage_map.h"
 
 namespace vintrel::jet {
 

@@ -9,12 +9,12 @@
 #include <sstream>
 
 #include "fixtures.h"
+#include "jet/check/page_owners.h"
 #include "jet/database.h"
-#include "jet/index_page.h"
-#include "jet/json_dump.h"
-#include "jet/page_owners.h"
+#include "jet/pages/index_page.h"
 #include "jet/table_reader.h"
 #include "text/utf.h"
+#include "tools/jet/json_dump.h"
 
 namespace vintrel::jet {
 namespace {

@@ -10,9 +10,9 @@
 
 #include "fixtures.h"
 #include "jet/database.h"
-#include "jet/index_page.h"
-#include "jet/json_dump.h"
 #include "jet/jet_error.h"
+#include "jet/pages/index_page.h"
+#include "tools/jet/json_dump.h"
 
 namespace vintrel::jet {
 namespace {

@@ -14,10 +14,10 @@
 #include "fixtures.h"
 #include "jet/database.h"
 #include "jet/index_key.h"
-#include "jet/index_page.h"
+#include "jet/pages/index_page.h"
 #include "jet/table_reader.h"
-#include "jet/value_format.h"
 #include "text/utf.h"
+#include "tools/jet/value_format.h"
 
 namespace vintrel::jet {
 namespace {

@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "compaction/raised_error.h"
+#include "jet/compact/compact_database.h"
 #include "jet/jet_error.h"
-#include "jet/write/compact_database.h"
 #include "platform/posix/connection_string.h"
 #include "text/utf.h"
 

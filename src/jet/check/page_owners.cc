@@ -1,0 +1,104 @@
+#include "jet/check/page_owners.h"
+
+#include <string>
+
+#include "jet/pages/usage_map.h"
+
+namespace vintrel::jet {
+namespace {
+
+constexpr uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL"
+// Map rows of many tables share pages, so map pages have no single table.
+constexpr PageOwner kSharedMaps = {PageUse::kUsageMap, 0, 0};
+// The map of every page's allocation.
+constexpr uint32_t kGlobalUsageMapPage = 1;
+
+class Claims {
+ public:
+  explicit Claims(Database& database)
+      : database_(database), owners_(database.pages().page_count()) {}
+
+  void Claim(uint32_t page, PageOwner owner) {
+    if (page >= owners_.size()) {
+      RaiseDamaged("usage map", owner.table,
+                   "it marks page " + std::to_string(page) + " beyond the end of the file");
+    }
+    PageOwner& current = owners_[page];
+    if (current.use != PageUse::kUnowned &&
+        (current.use != owner.use || current.table != owner.table || current.part != owner.part)) {
+      RaiseDamaged("usage map", owner.table,
+                   "page " + std::to_string(page) + " is claimed by two owners");
+    }
+    current = owner;
+  }
+
+  // Claims the pages `map_row` marks whose type (and, for data pages, owner field) shows
+  // they really are what the map says; maps can lag behind the reuse of a page.
+  void ClaimMapped(uint32_t map_row, PageOwner owner, uint32_t data_owner) {
+    UsageMap map(database_.pages(), database_.format(), map_row, owner.table);
+    Claim(RowPointer::FromU32(map_row).page, kSharedMaps);
+    for (uint32_t page : map.MapPages()) Claim(page, kSharedMaps);
+    uint32_t from = 0;
+    while (std::optional<uint32_t> page = map.NextPage(from)) {
+      if (*page >= owners_.size()) {
+        RaiseDamaged("usage map", owner.table,
+                     "it marks page " + std::to_string(*page) + " beyond the end of the file");
+      }
+      if (Belongs(*page, owner.use, data_owner)) Claim(*page, owner);
+      if (*page == UINT32_MAX) break;
+      from = *page + 1;
+    }
+  }
+
+  std::vector<PageOwner> Take() { return std::move(owners_); }
+
+ private:
+  bool Belongs(uint32_t number, PageUse use, uint32_t data_owner) {
+    PageRef page = database_.pages().Get(number, "usage map");
+    ByteView view = page->View("usage map");
+    switch (use) {
+      case PageUse::kTableData:
+      case PageUse::kLongValues:
+        return page->type() == PageType::kData &&
+               view.U32(database_.format().data_table_page) == data_owner;
+      case PageUse::kIndex:
+        return page->type() == PageType::kIndexLeaf ||
+               page->type() == PageType::kIndexIntermediate;
+      default:
+        return false;
+    }
+  }
+
+  Database& database_;
+  std::vector<PageOwner> owners_;
+};
+
+}  // namespace
+
+std::vector<PageOwner> MapPageOwners(Database& database) {
+  Claims claims(database);
+  claims.Claim(0, {PageUse::kDatabaseDefinition, 0, 0});
+  claims.Claim(kGlobalUsageMapPage, kSharedMaps);
+  for (const CatalogEntry& entry : database.ReadCatalog()) {
+    if (entry.type != kCatalogLocalTable) continue;
+    const uint32_t table_page = entry.definition_page();
+    TableDefinition table = database.ReadTable(table_page);
+    // ReadTable has already walked and checked the definition's chain of pages.
+    for (uint32_t page = table_page; page != 0;) {
+      claims.Claim(page, {PageUse::kTableDefinition, table_page, 0});
+      page = database.pages().Get(page, "table definition")->View("table definition")
+                 .U32(database.format().tdef_next_page);
+    }
+    claims.ClaimMapped(table.usage_map, {PageUse::kTableData, table_page, 0}, table_page);
+    for (const LongValueMaps& maps : table.long_value_maps) {
+      claims.ClaimMapped(maps.usage_map, {PageUse::kLongValues, table_page, maps.column_number},
+                         kLongValueOwner);
+    }
+    for (uint32_t i = 0; i < table.real_indexes.size(); ++i) {
+      claims.ClaimMapped(table.real_indexes[i].usage_map, {PageUse::kIndex, table_page, i}, 0);
+    }
+  }
+  return claims.Take();
+}
+
+}  // namespace vintrel::jet

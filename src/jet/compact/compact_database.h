@@ -1,0 +1,41 @@
+// Compaction of a Jet database into a new Jet 4 file.
+//
+// The copy holds every table of the source's catalog, system tables included: each
+// table's definition as stored (with its row count, maps and index roots renewed), its
+// live rows packed into new data pages (in primary-key order where the table has a
+// primary key), its long values on new long-value pages, and each index rebuilt over the
+// rows' new places from the source index's keys. Everything else of the source (deleted
+// rows, free pages, pages nothing owns) is left out.
+//
+// The definitions move to the front of the copy, which renumbers the tables: see
+// renumbering.h. The copy has no free pages; README.md in this folder gives its page order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "jet/compact/content_digest.h"
+#include "jet/database.h"
+#include "jet/io/page_output.h"
+
+namespace vintrel::jet {
+
+struct CompactionFigures {
+  uint32_t source_pages = 0;
+  uint32_t copy_pages = 0;
+  uint64_t rows = 0;
+  ContentDigest content;  // of the source, as the copy should hold it
+};
+
+// Writes the compacted copy of `source` through `output` and finishes the file.
+CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output);
+
+// Compacts `source_path` into a new file `destination_path`. The source is opened
+// read-only and locked against a second compaction for the duration; the copy is written
+// beside the destination under a temporary name, read back and compared with the source,
+// flushed, and only then given the destination's name. On failure nothing is left under
+// either name. Raises JetError with the description a user sees.
+CompactionFigures CompactDatabase(const std::string& source_path,
+                                  const std::string& destination_path);
+
+}  // namespace vintrel::jet

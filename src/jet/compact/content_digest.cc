@@ -1,0 +1,130 @@
+#include "jet/compact/content_digest.h"
+
+#include <cstring>
+
+#include "jet/jet_error.h"
+#include "jet/pages/data_page.h"
+#include "jet/pages/usage_map.h"
+#include "jet/table_reader.h"
+#include "text/utf.h"
+
+namespace vintrel::jet {
+
+namespace {
+
+// Mixes eight bytes at a time in four independent lanes, so that summing long values costs
+// little beside reading them.
+class Hasher {
+ public:
+  void Add(uint64_t word) { Mix(lanes_[0], word); }
+  void Add(const std::vector<uint8_t>& bytes) {
+    Add(bytes.size());
+    size_t i = 0;
+    for (; i + 32 <= bytes.size(); i += 32) {
+      for (size_t lane = 0; lane < 4; ++lane) {
+        uint64_t word;
+        std::memcpy(&word, bytes.data() + i + 8 * lane, 8);
+        Mix(lanes_[lane], word);
+      }
+    }
+    for (; i + 8 <= bytes.size(); i += 8) {
+      uint64_t word;
+      std::memcpy(&word, bytes.data() + i, 8);
+      Add(word);
+    }
+    uint64_t tail = 0;
+    for (size_t shift = 0; i < bytes.size(); ++i, shift += 8) tail |= static_cast<uint64_t>(bytes[i]) << shift;
+    Add(tail);
+  }
+  // A final mix, so that summing the hashes of rows does not cancel patterns.
+  uint64_t Finish() const {
+    uint64_t hash = lanes_[0];
+    for (size_t lane = 1; lane < 4; ++lane) Mix(hash, lanes_[lane]);
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDULL;
+    hash ^= hash >> 33;
+    return hash;
+  }
+
+ private:
+  static void Mix(uint64_t& lane, uint64_t word) {
+    lane = (lane ^ word) * 0x9E3779B97F4A7C15ULL;
+    lane ^= lane >> 29;
+  }
+
+  uint64_t lanes_[4] = {0xCBF29CE484222325ULL, 1, 2, 3};
+};
+
+}  // namespace
+
+uint64_t RowHash(const std::vector<Field>& fields) {
+  Hasher hasher;
+  for (const Field& field : fields) {
+    hasher.Add((field.null ? 1u : 0u) | (field.flag ? 2u : 0u));
+    hasher.Add(field.bytes);
+  }
+  return hasher.Finish();
+}
+
+uint64_t CountLiveRows(Database& database, const TableDefinition& table) {
+  UsageMap map(database.pages(), database.format(), table.usage_map, table.page);
+  uint64_t rows = 0;
+  for (auto page = map.NextPage(0); page && *page < database.pages().page_count();
+       page = map.NextPage(*page + 1)) {
+    PageRef ref = database.pages().Get(*page, "data page");
+    if (ref->type() != PageType::kData) continue;
+    DataPage data(ref, database.format(), "data page");
+    if (data.owner() != table.page) continue;
+    for (uint16_t row = 0; row < data.row_count(); ++row) rows += !data.Row(row).deleted;
+  }
+  return rows;
+}
+
+ContentDigest DigestContent(Database& database, const Renumbering* renumbering) {
+  ContentDigest digest;
+  std::vector<Field> fields;
+  for (const CatalogEntry& entry : database.ReadCatalog()) {
+    if (entry.type != kCatalogLocalTable) continue;
+    TableDefinition table = database.ReadTable(entry.definition_page());
+    TableReader reader(database.pages(), database.format(), table);
+    TableDigest& summary = digest[entry.name];
+    std::vector<size_t> id_columns;
+    if (renumbering) id_columns = renumbering->IdColumns(entry.name, table);
+    while (reader.Next(fields)) {
+      for (size_t c : id_columns) {
+        Field& field = fields[c];
+        if (field.null || field.bytes.size() != 4) continue;
+        ByteView view(field.bytes, "data page", entry.definition_page());
+        uint32_t renewed = static_cast<uint32_t>(renumbering->NewId(static_cast<int32_t>(view.U32(0))));
+        for (size_t i = 0; i < 4; ++i) field.bytes[i] = static_cast<uint8_t>(renewed >> (8 * i));
+      }
+      ++summary.rows;
+      summary.checksum += RowHash(fields);
+    }
+  }
+  return digest;
+}
+
+void RequireSameContent(const ContentDigest& source, const ContentDigest& copy,
+                        const std::string& source_path) {
+  const std::string prefix = "The compacted copy of '" + source_path + "' ";
+  if (source.size() != copy.size()) {
+    throw JetError(prefix + "has " + std::to_string(copy.size()) + " tables where the database has " +
+                   std::to_string(source.size()) + ".");
+  }
+  for (const auto& [name, summary] : source) {
+    auto found = copy.find(name);
+    if (found == copy.end()) {
+      throw JetError(prefix + "lacks table " + ToUtf8(name) + ".");
+    }
+    if (found->second.rows != summary.rows) {
+      throw JetError(prefix + "has " + std::to_string(found->second.rows) + " rows in table " +
+                     ToUtf8(name) + " where the database has " + std::to_string(summary.rows) + ".");
+    }
+    if (found->second.checksum != summary.checksum) {
+      throw JetError(prefix + "differs from it in the values of table " + ToUtf8(name) + ".");
+    }
+  }
+}
+
+}  // namespace vintrel::jet

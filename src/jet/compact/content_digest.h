@@ -1,0 +1,37 @@
+// A summary of a database's content that does not depend on where anything is stored:
+// per table, its row count and an order-independent checksum of every row's values, long
+// values included. The compaction sums the source's rows as it copies them and compares
+// that with the digest of the copy read back, before it hands the copy over.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "jet/compact/renumbering.h"
+#include "jet/database.h"
+#include "jet/table_reader.h"
+
+namespace vintrel::jet {
+
+struct TableDigest {
+  uint64_t rows = 0;
+  uint64_t checksum = 0;
+  bool operator==(const TableDigest&) const = default;
+};
+
+using ContentDigest = std::map<std::u16string, TableDigest>;
+
+// With `renumbering`, object ids are summed as the copy stores them.
+ContentDigest DigestContent(Database& database, const Renumbering* renumbering = nullptr);
+
+// What DigestContent adds for one row.
+uint64_t RowHash(const std::vector<Field>& fields);
+// The live rows a storage-order scan of the table finds, counted without decoding them.
+uint64_t CountLiveRows(Database& database, const TableDefinition& table);
+
+// Raises, naming `source` and the first table that differs, when the digests differ.
+void RequireSameContent(const ContentDigest& source, const ContentDigest& copy,
+                        const std::string& source_path);
+
+}  // namespace vintrel::jet

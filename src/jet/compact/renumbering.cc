@@ -1,0 +1,132 @@
+#include "jet/compact/renumbering.h"
+
+#include <algorithm>
+
+#include "jet/coding.h"
+#include "jet/jet_error.h"
+
+namespace vintrel::jet {
+namespace {
+
+struct IdColumn {
+  const char16_t* table;
+  const char16_t* column;
+};
+constexpr IdColumn kIdColumns[] = {
+    {u"MSysObjects", u"Id"},
+    {u"MSysObjects", u"ParentId"},
+    {u"MSysACEs", u"ObjectId"},
+    {u"MSysNavPaneGroupToObjects", u"ObjectID"},
+    {u"MSysNavPaneObjectIDs", u"Id"},
+};
+
+// Key segment of a fixed-width column: a flag byte, then the value most significant byte
+// first (integers with the sign bit flipped), every byte complemented when descending. A
+// null is the flag alone: 0x00 ascending, 0xFF descending.
+size_t KeyWidth(uint8_t type) {
+  switch (static_cast<ColumnType>(type)) {
+    case ColumnType::kByte: return 1;
+    case ColumnType::kInteger: return 2;
+    case ColumnType::kLong:
+    case ColumnType::kFloat: return 4;
+    case ColumnType::kCurrency:
+    case ColumnType::kDouble:
+    case ColumnType::kDateTime: return 8;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+Renumbering::Renumbering(const std::vector<CatalogEntry>& catalog) {
+  std::map<uint32_t, int32_t> by_page;
+  for (const CatalogEntry& entry : catalog) {
+    if (entry.type != kCatalogLocalTable) continue;
+    if (!by_page.emplace(entry.definition_page(), entry.id).second) {
+      RaiseDamaged("catalog", kCatalogPage,
+                   "two tables are defined on page " + std::to_string(entry.definition_page()));
+    }
+  }
+  if (by_page.count(kCatalogPage) == 0) {
+    RaiseDamaged("catalog", kCatalogPage, "the catalog does not list itself");
+  }
+  uint32_t next = kCatalogPage + 1;
+  for (const auto& [page, id] : by_page) {
+    if (page < kCatalogPage) RaiseDamaged("catalog", kCatalogPage, "a table is defined on page " + std::to_string(page));
+    uint32_t new_page = page == kCatalogPage ? kCatalogPage : next++;
+    pages_[page] = new_page;
+    ids_[id] = static_cast<int32_t>((static_cast<uint32_t>(id) & 0xFF000000u) | new_page);
+  }
+  // A new id must not be taken by an object that keeps its id.
+  for (const CatalogEntry& entry : catalog) {
+    if (entry.type == kCatalogLocalTable) continue;
+    for (const auto& [old_id, new_id] : ids_) {
+      if (entry.id == new_id) {
+        throw JetError("Table id " + std::to_string(old_id) + " cannot become " +
+                       std::to_string(new_id) + ", which another object has.");
+      }
+    }
+  }
+}
+
+uint32_t Renumbering::NewPage(uint32_t old_page) const {
+  auto found = pages_.find(old_page);
+  return found == pages_.end() ? old_page : found->second;
+}
+
+int32_t Renumbering::NewId(int32_t old_id) const {
+  auto found = ids_.find(old_id);
+  return found == ids_.end() ? old_id : found->second;
+}
+
+std::vector<size_t> Renumbering::IdColumns(const std::u16string& table,
+                                           const TableDefinition& definition) const {
+  std::vector<size_t> columns;
+  for (size_t c = 0; c < definition.columns.size(); ++c) {
+    const Column& column = definition.columns[c];
+    if (column.type != static_cast<uint8_t>(ColumnType::kLong)) continue;
+    for (const IdColumn& id : kIdColumns) {
+      if (table == id.table && column.name == id.column) columns.push_back(c);
+    }
+  }
+  return columns;
+}
+
+void Renumbering::RenumberKey(const TableDefinition& table, const RealIndex& index,
+                              const std::vector<size_t>& id_columns,
+                              std::vector<uint8_t>& key) const {
+  size_t remaining = 0;
+  for (const IndexColumn& part : index.columns) {
+    for (size_t c : id_columns) remaining += table.columns[c].number == part.column_number;
+  }
+  size_t at = 0;
+  for (const IndexColumn& part : index.columns) {
+    if (remaining == 0) return;
+    auto column = std::find_if(table.columns.begin(), table.columns.end(),
+                               [&](const Column& c) { return c.number == part.column_number; });
+    const size_t width = column == table.columns.end() ? 0 : KeyWidth(column->type);
+    if (width == 0 || at >= key.size()) {
+      throw JetError("An index of table " + std::to_string(table.page) +
+                     " keys an object id after a column whose key width varies.");
+    }
+    const size_t c = static_cast<size_t>(column - table.columns.begin());
+    const bool id = std::find(id_columns.begin(), id_columns.end(), c) != id_columns.end();
+    if (id) --remaining;
+    if (key[at] == (part.ascending ? 0x00 : 0xFF)) {  // a null: the flag alone
+      ++at;
+      continue;
+    }
+    if (at + 1 + width > key.size()) RaiseDamaged("index page", table.page, "a key is cut short");
+    if (id) {
+      const uint8_t mask = part.ascending ? 0x00 : 0xFF;
+      uint32_t stored = 0;
+      for (size_t i = 0; i < 4; ++i) stored = (stored << 8) | static_cast<uint8_t>(key[at + 1 + i] ^ mask);
+      const int32_t old_id = static_cast<int32_t>(stored ^ 0x80000000u);
+      PutBigU32(key, at + 1, static_cast<uint32_t>(NewId(old_id)) ^ 0x80000000u);
+      for (size_t i = 0; i < 4; ++i) key[at + 1 + i] ^= mask;
+    }
+    at += 1 + width;
+  }
+}
+
+}  // namespace vintrel::jet

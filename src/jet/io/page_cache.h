@@ -1,0 +1,58 @@
+// A bounded cache of decoded pages over a PageSource. Pages are handed out as shared
+// pointers, so a page in use stays valid after the cache has dropped it; the cache itself
+// never holds more than its capacity, whatever the size of the file.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "jet/coding.h"
+#include "jet/format.h"
+#include "jet/io/page_source.h"
+
+namespace vintrel::jet {
+
+class Page {
+ public:
+  Page(uint32_t number, std::vector<uint8_t> bytes) : number_(number), bytes_(std::move(bytes)) {}
+  uint32_t number() const { return number_; }
+  PageType type() const { return static_cast<PageType>(bytes_[0]); }
+  ByteView View(const char* structure) const { return ByteView(bytes_, structure, number_); }
+
+ private:
+  uint32_t number_;
+  std::vector<uint8_t> bytes_;
+};
+
+using PageRef = std::shared_ptr<const Page>;
+
+class PageCache {
+ public:
+  // `database_key` non-zero means the pages after the first are RC4-encoded with it.
+  PageCache(const PageSource& source, uint32_t page_size, uint32_t database_key,
+            size_t capacity = 64);
+  PageCache(const PageCache&) = delete;
+  PageCache& operator=(const PageCache&) = delete;
+
+  uint32_t page_count() const { return page_count_; }
+  uint32_t page_size() const { return page_size_; }
+
+  // Raises a JetError naming `structure` when the page lies beyond the end of the file.
+  PageRef Get(uint32_t number, const char* structure);
+  // As Get, and also checks the page's type byte.
+  PageRef GetTyped(uint32_t number, PageType type, const char* structure);
+
+ private:
+  const PageSource& source_;
+  uint32_t page_size_;
+  uint32_t database_key_;
+  uint32_t page_count_;
+  size_t capacity_;
+  std::list<PageRef> recent_;  // most recently used first
+  std::unordered_map<uint32_t, std::list<PageRef>::iterator> by_number_;
+};
+
+}  // namespace vintrel::jet

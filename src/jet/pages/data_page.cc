@@ -1,0 +1,36 @@
+#include "jet/pages/data_page.h"
+
+#include <string>
+
+namespace vintrel::jet {
+
+DataPage::DataPage(PageRef page, const Format& format, const char* structure)
+    : page_(std::move(page)), format_(format), view_(page_->View(structure)) {
+  if (page_->type() != PageType::kData) view_.Fail("the page is not a data page");
+  row_count_ = view_.U16(format_.data_row_count);
+  if (format_.data_row_offsets + row_count_ * 2u > view_.size()) {
+    view_.Fail(std::to_string(row_count_) + " row offsets do not fit in the page");
+  }
+}
+
+RowSlot DataPage::Row(uint16_t index) const {
+  if (index >= row_count_) {
+    view_.Fail("row " + std::to_string(index) + " is past the page's " +
+               std::to_string(row_count_) + " rows");
+  }
+  uint16_t raw = view_.U16(format_.data_row_offsets + index * 2u);
+  size_t start = raw & kRowOffsetMask;
+  size_t end = index == 0 ? view_.size()
+                          : view_.U16(format_.data_row_offsets + (index - 1) * 2u) & kRowOffsetMask;
+  size_t table_end = format_.data_row_offsets + row_count_ * 2u;
+  bool deleted = (raw & kRowDeleted) != 0;
+  if (start < table_end || start > end || end > view_.size()) {
+    // A deleted row's space may already be reused; its bounds mean nothing.
+    if (deleted) return {view_.Sub(0, 0), true, false};
+    view_.Fail("row " + std::to_string(index) + " has bounds " + std::to_string(start) + ".." +
+               std::to_string(end));
+  }
+  return {view_.Sub(start, end - start), deleted, (raw & kRowOverflow) != 0};
+}
+
+}  // namespace vintrel::jet

@@ -1,0 +1,39 @@
+#include "jet/pages/data_page_builder.h"
+
+#include <algorithm>
+
+#include "jet/coding.h"
+
+namespace vintrel::jet {
+namespace {
+constexpr size_t kFreeSpaceOffset = 2;
+}  // namespace
+
+DataPageBuilder::DataPageBuilder(const Format& format, uint32_t number, uint32_t owner)
+    : format_(format), number_(number), bytes_(format.page_size, 0), rows_start_(format.page_size) {
+  bytes_[0] = static_cast<uint8_t>(PageType::kData);
+  bytes_[1] = 0x01;
+  PutU32(bytes_, format.data_table_page, owner);
+  PutU16(bytes_, kFreeSpaceOffset, static_cast<uint32_t>(rows_start_ - format.data_row_offsets));
+}
+
+size_t DataPageBuilder::Room() const {
+  if (row_count_ >= kMaxRowsPerPage) return 0;
+  size_t offsets_end = format_.data_row_offsets + 2 * (row_count_ + 1);
+  return rows_start_ > offsets_end ? rows_start_ - offsets_end : 0;
+}
+
+bool DataPageBuilder::Fits(size_t row_size) const { return row_size <= Room(); }
+
+uint8_t DataPageBuilder::Add(std::span<const uint8_t> row) {
+  rows_start_ -= row.size();
+  std::copy(row.begin(), row.end(), bytes_.begin() + static_cast<ptrdiff_t>(rows_start_));
+  const size_t index = row_count_++;
+  PutU16(bytes_, format_.data_row_offsets + 2 * index, static_cast<uint32_t>(rows_start_));
+  PutU16(bytes_, format_.data_row_count, static_cast<uint32_t>(row_count_));
+  const size_t offsets_end = format_.data_row_offsets + 2 * row_count_;
+  PutU16(bytes_, kFreeSpaceOffset, static_cast<uint32_t>(rows_start_ - offsets_end));
+  return static_cast<uint8_t>(index);
+}
+
+}  // namespace vintrel::jet

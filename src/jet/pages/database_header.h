@@ -1,0 +1,35 @@
+// The database definition page (page 0).
+//
+//   0x00  1  page type 0x00
+//   0x04 16  "Standard Jet DB\0"
+//   0x14  1  version: 0 = Jet 3 (2 KB pages), 1 = Jet 4 (4 KB pages), 2+ = newer formats
+//   0x18 ..  masked area, 126 (Jet 3) or 128 (Jet 4) bytes, RC4 with key 0x6B39DAC7:
+//     0x3A  2  sort order (Jet 3)
+//     0x3C  2  code page
+//     0x3E  4  database key; non-zero means pages 1.. are RC4-encoded with key ^ page
+//     0x42 20/40 database password; in Jet 4 each 4-byte group is further XORed with the
+//              integer part of the creation date, so an empty password reads as that mask
+//     0x6E  4  sort order (Jet 4)
+//     0x72  8  creation date (Jet 4), a Date/Time double
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "jet/format.h"
+#include "jet/io/page_source.h"
+
+namespace vintrel::jet {
+
+struct DatabaseHeader {
+  const Format* format;
+  uint16_t code_page;
+  uint32_t sort_order;
+  uint32_t database_key;
+  bool has_password;
+};
+
+// Raises "Unrecognized database format '<path>'." for anything but a Jet 3 or Jet 4 file.
+DatabaseHeader ReadDatabaseHeader(const PageSource& source, const std::string& path);
+
+}  // namespace vintrel::jet

@@ -1,0 +1,116 @@
+#include "jet/pages/definition_block.h"
+
+#include <algorithm>
+#include <string>
+
+#include "jet/coding.h"
+#include "jet/jet_error.h"
+
+namespace vintrel::jet {
+namespace {
+constexpr const char* kStructure = "table definition";
+constexpr size_t kBlockLengthOffset = 8;
+constexpr size_t kFreeSpaceOffset = 2;
+constexpr size_t kIndexCountEntryCount = 4;
+constexpr size_t kLongValueMapEntrySize = 10;
+constexpr uint16_t kEndOfList = 0xFFFF;
+
+// Skips `count` names, each a 2-byte length and that many bytes.
+size_t SkipNames(const ByteView& view, size_t at, size_t count) {
+  for (size_t i = 0; i < count; ++i) at += 2 + view.U16(at);
+  return at;
+}
+}  // namespace
+
+DefinitionBlock ReadDefinitionBlock(PageCache& pages, const Format& format, uint32_t page) {
+  DefinitionBlock block;
+  uint32_t number = page;
+  for (uint32_t visited = 0;; ++visited) {
+    if (visited > pages.page_count()) RaiseDamaged(kStructure, page, "its pages form a loop");
+    PageRef current = pages.GetTyped(number, PageType::kTableDefinition, kStructure);
+    ByteView view = current->View(kStructure);
+    size_t skip = block.bytes.empty() ? 0 : format.tdef_continuation_header;
+    block.bytes.insert(block.bytes.end(), view.bytes().begin() + static_cast<ptrdiff_t>(skip),
+                       view.bytes().end());
+    number = view.U32(format.tdef_next_page);
+    if (number == 0) break;
+  }
+
+  ByteView view(block.bytes, kStructure, page);
+  const size_t columns = view.U16(format.tdef_column_count);
+  const size_t logical = view.U32(format.tdef_logical_index_count);
+  const size_t real = view.U32(format.tdef_real_index_count);
+  if (real > view.size() || logical > view.size()) view.Fail("it claims too many indexes");
+  size_t at = format.tdef_real_index_counts + real * format.real_index_count_entry_size +
+              columns * format.column_entry_size;
+  at = SkipNames(view, at, columns);
+  for (size_t i = 0; i < real; ++i) {
+    view.Sub(at, format.real_index_entry_size);
+    block.real_indexes.push_back(at);
+    at += format.real_index_entry_size;
+  }
+  for (size_t i = 0; i < logical; ++i) {
+    view.Sub(at, format.logical_index_entry_size);
+    block.logical_indexes.push_back(at);
+    at += format.logical_index_entry_size;
+  }
+  at = SkipNames(view, at, logical);
+  while (view.U16(at) != kEndOfList) {
+    view.Sub(at, kLongValueMapEntrySize);
+    block.long_value_maps.push_back({view.U16(at), at + 2});
+    at += kLongValueMapEntrySize;
+  }
+  block.bytes.resize(at + 2);
+  return block;
+}
+
+void SetTableFields(DefinitionBlock& block, const Format& format, uint32_t row_count,
+                    uint32_t usage_map, uint32_t free_space_map) {
+  PutU32(block.bytes, format.tdef_row_count, row_count);
+  PutU32(block.bytes, format.tdef_used_pages, usage_map);
+  PutU32(block.bytes, format.tdef_free_pages, free_space_map);
+}
+
+void SetRealIndexFields(DefinitionBlock& block, const Format& format, size_t index,
+                        uint32_t entry_count, uint32_t usage_map, uint32_t root_page) {
+  PutU32(block.bytes,
+         format.tdef_real_index_counts + index * format.real_index_count_entry_size +
+             kIndexCountEntryCount,
+         entry_count);
+  PutU32(block.bytes, block.real_indexes[index] + format.real_index_used_pages, usage_map);
+  PutU32(block.bytes, block.real_indexes[index] + format.real_index_first_page, root_page);
+}
+
+void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,
+                      uint32_t free_space_map) {
+  PutU32(block.bytes, block.long_value_maps[entry].offset, usage_map);
+  PutU32(block.bytes, block.long_value_maps[entry].offset + 4, free_space_map);
+}
+
+void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t first_page,
+                          PageOutput& output) {
+  const size_t page_size = format.page_size;
+  const size_t header = format.tdef_continuation_header;
+  PutU32(block.bytes, kBlockLengthOffset, static_cast<uint32_t>(block.bytes.size()));
+  size_t done = 0;
+  uint32_t number = first_page;
+  while (true) {
+    std::vector<uint8_t> page(page_size, 0);
+    size_t start = done == 0 ? 0 : header;
+    size_t take = std::min(block.bytes.size() - done, page_size - start);
+    std::copy_n(block.bytes.begin() + static_cast<ptrdiff_t>(done), take,
+                page.begin() + static_cast<ptrdiff_t>(start));
+    done += take;
+    page[0] = static_cast<uint8_t>(PageType::kTableDefinition);
+    page[1] = 0x01;
+    const size_t used = start + take + header;
+    PutU16(page, kFreeSpaceOffset, static_cast<uint32_t>(used < page_size ? page_size - used : 0));
+    const uint32_t next = done < block.bytes.size() ? output.Allocate() : 0;
+    PutU32(page, format.tdef_next_page, next);
+    output.Write(number, page);
+    if (next == 0) break;
+    number = next;
+  }
+}
+
+}  // namespace vintrel::jet

@@ -1,0 +1,68 @@
+// A table definition as raw bytes, for copying with its page references replaced. The
+// block is the first definition page, header included, followed by the continuation
+// pages without their 8-byte headers, so that offsets in it are those of
+// jet/table_definition.h. Besides the fields listed there, Jet 4 stores:
+//
+//   8 (4)  length of the block
+//   per real index, 12 bytes at 63 + 12 i: 4 ? | 4 entry count | 4 ?
+//   real index descriptor: 34 (4) usage map, 38 (4) root page
+//   after the logical index names, per long-value column: (2) column number,
+//       (4) usage map, (4) free-space map of its long-value pages; ended by FFFF
+//
+// Every field not named here is copied unchanged.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "jet/format.h"
+#include "jet/io/page_cache.h"
+#include "jet/io/page_output.h"
+
+namespace vintrel::jet {
+
+struct LongValueMapOffsets {
+  uint16_t column_number;
+  size_t offset;  // of the usage map; the free-space map follows
+};
+
+struct DefinitionBlock {
+  std::vector<uint8_t> bytes;
+  std::vector<size_t> real_indexes;     // offset of each real index descriptor
+  std::vector<size_t> logical_indexes;  // offset of each logical index descriptor
+  std::vector<LongValueMapOffsets> long_value_maps;
+};
+
+// Reads and parses the definition at `page` of a Jet 4 database.
+DefinitionBlock ReadDefinitionBlock(PageCache& pages, const Format& format, uint32_t page);
+
+// Sets the row count, the table's two maps and, per real index, its entry count, map and
+// root. `maps` and `roots` are row pointers and pages respectively.
+void SetTableFields(DefinitionBlock& block, const Format& format, uint32_t row_count,
+                    uint32_t usage_map, uint32_t free_space_map);
+void SetRealIndexFields(DefinitionBlock& block, const Format& format, size_t index,
+                        uint32_t entry_count, uint32_t usage_map, uint32_t root_page);
+void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,
+                      uint32_t free_space_map);
+
+// Replaces each foreign key's related-table page by `new_page(old)`.
+template <typename NewPage>
+void RenumberRelatedTables(DefinitionBlock& block, const Format& format, NewPage new_page);
+
+// Writes the block at `first_page`, continuing on newly allocated pages as needed.
+void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t first_page,
+                          PageOutput& output);
+
+template <typename NewPage>
+void RenumberRelatedTables(DefinitionBlock& block, const Format& format, NewPage new_page) {
+  for (size_t at : block.logical_indexes) {
+    const size_t field = at + format.logical_index_related_table;
+    uint32_t old_page = 0;
+    for (size_t i = 0; i < 4; ++i) old_page |= static_cast<uint32_t>(block.bytes[field + i]) << (8 * i);
+    if (old_page == 0) continue;
+    const uint32_t renewed = new_page(old_page);
+    for (size_t i = 0; i < 4; ++i) block.bytes[field + i] = static_cast<uint8_t>(renewed >> (8 * i));
+  }
+}
+
+}  // namespace vintrel::jet

@@ -1,0 +1,119 @@
+#include "jet/pages/index_builder.h"
+
+#include <algorithm>
+#include <string>
+
+#include "jet/coding.h"
+#include "jet/jet_error.h"
+
+namespace vintrel::jet {
+namespace {
+constexpr size_t kFreeSpaceOffset = 2;
+constexpr size_t kLevelFlagOffset = 26;
+
+size_t CommonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  size_t n = std::min(a.size(), b.size());
+  size_t i = 0;
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+}  // namespace
+
+IndexBuilder::IndexBuilder(const Format& format, PageOutput& output, uint32_t owner)
+    : format_(format), output_(output), owner_(owner) {
+  leaves_.leaf = true;
+}
+
+uint32_t IndexBuilder::StartPage() {
+  uint32_t number = output_.Allocate();
+  pages_.push_back(number);
+  return number;
+}
+
+void IndexBuilder::Add(std::span<const uint8_t> entry) {
+  ++entry_count_;
+  AddTo(leaves_, std::vector<uint8_t>(entry.begin(), entry.end()));
+}
+
+void IndexBuilder::AddTo(Level& level, std::vector<uint8_t> entry) {
+  const size_t capacity = format_.page_size - format_.index_first_entry;
+  if (entry.size() > capacity) {
+    throw JetError("An index entry of table " + std::to_string(owner_) + " has " +
+                   std::to_string(entry.size()) + " bytes, more than an index page holds.");
+  }
+  if (level.entries.empty()) {
+    if (level.number == 0) level.number = StartPage();
+    level.prefix = entry.size();
+    level.stored = entry.size();
+    level.entries.push_back(std::move(entry));
+    return;
+  }
+  const size_t prefix = std::min(level.prefix, CommonPrefix(level.entries.front(), entry));
+  const size_t others = level.entries.size();  // entries after the first, this one included
+  const size_t stored =
+      level.stored + (level.prefix - prefix) * (others - 1) + entry.size() - prefix;
+  if (stored > capacity) {
+    uint32_t next = StartPage();
+    WritePage(level, next);
+    level.number = next;
+    level.prefix = entry.size();
+    level.stored = entry.size();
+    level.entries.push_back(std::move(entry));
+    return;
+  }
+  level.prefix = prefix;
+  level.stored = stored;
+  level.entries.push_back(std::move(entry));
+}
+
+void IndexBuilder::WritePage(Level& level, uint32_t next) {
+  std::vector<uint8_t> page(format_.page_size, 0);
+  page[0] = static_cast<uint8_t>(level.leaf ? PageType::kIndexLeaf : PageType::kIndexIntermediate);
+  page[1] = 0x01;
+  page[kLevelFlagOffset] = level.leaf ? 0 : 1;
+  PutU32(page, format_.data_table_page, owner_);
+  PutU32(page, format_.index_prev_page, level.prev);
+  PutU32(page, format_.index_next_page, next);
+  const size_t prefix = level.entries.size() > 1 ? level.prefix : 0;
+  PutU16(page, format_.index_prefix_length, static_cast<uint32_t>(prefix));
+  size_t at = format_.index_first_entry;
+  for (size_t i = 0; i < level.entries.size(); ++i) {
+    const std::vector<uint8_t>& entry = level.entries[i];
+    const size_t skip = i == 0 ? 0 : prefix;
+    std::copy(entry.begin() + static_cast<ptrdiff_t>(skip), entry.end(),
+              page.begin() + static_cast<ptrdiff_t>(at));
+    at += entry.size() - skip;
+    const size_t bit = at - format_.index_first_entry;
+    page[format_.index_entry_mask + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
+  }
+  PutU16(page, kFreeSpaceOffset, static_cast<uint32_t>(format_.page_size - at));
+  output_.Write(level.number, page);
+
+  if (!level.entries.empty()) {
+    std::vector<uint8_t> parent = level.entries.back();
+    if (!level.leaf) parent.resize(parent.size() - 4);  // the child page of the last entry
+    parent.resize(parent.size() + 4);
+    PutBigU32(parent, parent.size() - 4, level.number);
+    level.parents.push_back(std::move(parent));
+  }
+  level.prev = level.number;
+  level.entries.clear();
+}
+
+uint32_t IndexBuilder::Finish() {
+  if (leaves_.number == 0) leaves_.number = StartPage();
+  WritePage(leaves_, 0);
+  std::vector<std::vector<uint8_t>> below = std::move(leaves_.parents);
+  uint32_t root = leaves_.number;
+  while (below.size() > 1) {
+    Level level;
+    level.leaf = false;
+    for (std::vector<uint8_t>& entry : below) AddTo(level, std::move(entry));
+    WritePage(level, 0);
+    root = level.number;
+    below = std::move(level.parents);
+  }
+  return root;
+}
+
+}  // namespace vintrel::jet

@@ -1,0 +1,56 @@
+// Builds an index's pages from its entries in key order; the page layout is drawn in
+// jet/index_page.h. Leaves are filled in turn and linked by their prev/next pages; each
+// level above holds, per page below, that page's last entry followed by its number,
+// until one page, the root, remains. Each page stores the prefix all its entries share
+// with the first once, in the first entry. Memory is one page of entries plus one entry
+// per page of the level above.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "jet/format.h"
+#include "jet/io/page_output.h"
+
+namespace vintrel::jet {
+
+class IndexBuilder {
+ public:
+  // `owner` is the definition page of the indexed table.
+  IndexBuilder(const Format& format, PageOutput& output, uint32_t owner);
+
+  // `entry` is the key followed by the row's page (3 bytes, big-endian) and row (1 byte);
+  // entries come in increasing byte order.
+  void Add(std::span<const uint8_t> entry);
+  // Writes what remains and returns the root page.
+  uint32_t Finish();
+
+  uint64_t entry_count() const { return entry_count_; }
+  // Every page of the index, in increasing order.
+  const std::vector<uint32_t>& pages() const { return pages_; }
+
+ private:
+  struct Level {
+    bool leaf;
+    uint32_t number = 0;  // of the page being filled
+    uint32_t prev = 0;
+    std::vector<std::vector<uint8_t>> entries;
+    size_t prefix = 0;
+    size_t stored = 0;  // entry bytes the page stores, prefixes left out
+    std::vector<std::vector<uint8_t>> parents;  // last entry + page number, per written page
+  };
+
+  void AddTo(Level& level, std::vector<uint8_t> entry);
+  void WritePage(Level& level, uint32_t next);
+  uint32_t StartPage();
+
+  const Format& format_;
+  PageOutput& output_;
+  uint32_t owner_;
+  Level leaves_;
+  uint64_t entry_count_ = 0;
+  std::vector<uint32_t> pages_;
+};
+
+}  // namespace vintrel::jet

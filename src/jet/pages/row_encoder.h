@@ -1,0 +1,49 @@
+// Lays out one table row in Jet 4 form from its decoded fields, the inverse of DecodeRow
+// (jet/table_reader.h, which also draws the layout):
+//
+//   (2) column count | fixed columns at their offsets | variable columns in slot order
+//   | (2) end of data | (2 each) slot offsets, last slot first | (2) slot count | null mask
+//
+// A table without variable columns has neither the offsets nor the slot count. Columns
+// dropped from the table leave their fixed bytes zero and their variable slots empty.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+#include "jet/pages/long_value_writer.h"
+#include "jet/pages/table_definition.h"
+#include "jet/table_reader.h"
+
+namespace vintrel::jet {
+
+// Long values up to this size stay inside the row when the row has room for them.
+inline constexpr size_t kMaxInlineLongValue = 64;
+
+// Stores a long value of column `column` (an index into the definition's columns) out of
+// line and returns its header.
+using LongValueStore = std::function<LongValueHeader(size_t column, std::span<const uint8_t>)>;
+
+class RowEncoder {
+ public:
+  RowEncoder(const Format& format, const TableDefinition& table);
+
+  // `fields` holds one field per column of the definition. Raises when a fixed field has
+  // the wrong size or the row cannot fit a page.
+  void Encode(const std::vector<Field>& fields, const LongValueStore& store,
+              std::vector<uint8_t>& row);
+
+ private:
+  size_t RowSize(const std::vector<Field>& fields, bool inline_long) const;
+
+  const Format& format_;
+  const TableDefinition& table_;
+  size_t column_count_ = 0;  // bits of the null mask
+  size_t fixed_size_ = 0;
+  size_t slot_count_ = 0;
+  std::vector<size_t> by_slot_;  // column index per variable slot, or SIZE_MAX for none
+};
+
+}  // namespace vintrel::jet

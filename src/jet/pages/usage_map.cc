@@ -1,0 +1,87 @@
+#include "jet/pages/usage_map.h"
+
+#include <string>
+
+#include "jet/pages/data_page.h"
+#include "jet/pages/table_definition.h"
+
+namespace vintrel::jet {
+namespace {
+constexpr const char* kStructure = "usage map";
+constexpr size_t kInlineBitmapOffset = 5;
+constexpr size_t kMapPageBitmapOffset = 4;
+}  // namespace
+
+UsageMap::UsageMap(PageCache& pages, const Format& format, uint32_t row_pointer, uint32_t owner)
+    : pages_(pages), owner_(owner), pages_per_map_page_((format.page_size - 4) * 8) {
+  RowPointer where = RowPointer::FromU32(row_pointer);
+  DataPage page(pages.Get(where.page, kStructure), format, kStructure);
+  RowSlot slot = page.Row(where.row);
+  if (slot.deleted || slot.bytes.size() < 1) {
+    RaiseDamaged(kStructure, where.page, "the map of table " + std::to_string(owner) +
+                                             " is in a deleted or empty row");
+  }
+  row_.assign(slot.bytes.bytes().begin(), slot.bytes.bytes().end());
+  ByteView view(row_, kStructure, where.page);
+  switch (view.U8(0)) {
+    case 0:
+      inline_form_ = true;
+      first_page_ = view.U32(1);
+      break;
+    case 1:
+      inline_form_ = false;
+      break;
+    default:
+      view.Fail("the map has unknown form " + std::to_string(view.U8(0)));
+  }
+}
+
+std::optional<uint32_t> UsageMap::NextInBitmap(std::span<const uint8_t> bitmap, uint32_t first,
+                                               uint32_t from) const {
+  uint64_t bit = from > first ? from - first : 0;
+  for (; bit < bitmap.size() * 8ULL; ++bit) {
+    if ((bit & 7) == 0 && bitmap[bit / 8] == 0) {
+      bit += 7;  // skip a whole empty byte
+      continue;
+    }
+    if (bitmap[bit / 8] & (1u << (bit & 7))) {
+      uint64_t page = first + bit;
+      if (page > UINT32_MAX) return std::nullopt;
+      return static_cast<uint32_t>(page);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<uint32_t> UsageMap::NextPage(uint32_t from) const {
+  if (inline_form_) {
+    // The constructor read the first-page field, so the row holds at least 5 bytes.
+    return NextInBitmap(std::span(row_).subspan(kInlineBitmapOffset), first_page_, from);
+  }
+  ByteView view(row_, kStructure, owner_);
+  size_t map_count = (row_.size() - 1) / 4;
+  for (size_t k = from / pages_per_map_page_; k < map_count; ++k) {
+    uint32_t map_page = view.U32(1 + k * 4);
+    if (map_page == 0) continue;
+    PageRef page = pages_.GetTyped(map_page, PageType::kUsageMap, kStructure);
+    ByteView bitmap = page->View(kStructure);
+    uint64_t first = static_cast<uint64_t>(k) * pages_per_map_page_;
+    if (first > UINT32_MAX) break;
+    auto found = NextInBitmap(bitmap.bytes().subspan(kMapPageBitmapOffset),
+                              static_cast<uint32_t>(first), from);
+    if (found) return found;
+  }
+  return std::nullopt;
+}
+
+std::vector<uint32_t> UsageMap::MapPages() const {
+  std::vector<uint32_t> map_pages;
+  if (inline_form_) return map_pages;
+  ByteView view(row_, kStructure, owner_);
+  for (size_t k = 0; k < (row_.size() - 1) / 4; ++k) {
+    if (uint32_t page = view.U32(1 + k * 4); page != 0) map_pages.push_back(page);
+  }
+  return map_pages;
+}
+
+}  // namespace vintrel::jet

@@ -1,0 +1,241 @@
+// The whole compaction over the corpus, and over inputs it must refuse.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include <filesystem>
+#include <map>
+
+#include "fixtures.h"
+#include "jet/compact/compact_database.h"
+#include "jet/compact/content_digest.h"
+#include "jet/database.h"
+#include "jet/jet_error.h"
+#include "scratch_file.h"
+
+namespace vintrel::jet {
+namespace {
+
+using testing::FixtureFiles;
+using testing::ReadBytes;
+using testing::ScratchDirectory;
+using testing::WriteBytes;
+
+std::string ErrorOf(const std::string& source, const std::string& destination) {
+  try {
+    CompactDatabase(source, destination);
+  } catch (const JetError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+class CompactCorpusTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CompactCorpusTest, CopyHoldsTheSameContentInNoMorePagesAndIsAFixedPoint) {
+  VINTREL_REQUIRE_FIXTURES();
+  ScratchDirectory dir;
+  // A private copy of the source: a compaction locks its source, and tests run in parallel.
+  const std::string source_path = dir.Path("source.mdb");
+  std::filesystem::copy_file(GetParam(), source_path);
+  const std::vector<uint8_t> before = ReadBytes(source_path);
+  const std::string once = dir.Path("once.mdb"), twice = dir.Path("twice.mdb");
+  CompactionFigures figures = CompactDatabase(source_path, once);
+  EXPECT_EQ(ReadBytes(source_path), before) << "the source is never written";
+  EXPECT_LE(std::filesystem::file_size(once), before.size());
+  EXPECT_EQ(figures.copy_pages * 4096ull, std::filesystem::file_size(once));
+
+  auto source = Database::Open(source_path);
+  auto copy = Database::Open(once);
+  EXPECT_EQ(copy->format().version, Version::kJet4);
+  Renumbering renumbering(source->ReadCatalog());
+  EXPECT_EQ(DigestContent(*source, &renumbering), DigestContent(*copy));
+
+  // Autonumber counters carry over, so numbers of deleted rows are never handed out again.
+  std::map<std::u16string, uint32_t> counters;
+  for (const CatalogEntry& entry : source->ReadCatalog()) {
+    if (entry.type == kCatalogLocalTable) counters[entry.name] = source->ReadTable(entry.definition_page()).next_autonumber;
+  }
+  for (const CatalogEntry& entry : copy->ReadCatalog()) {
+    if (entry.type != kCatalogLocalTable) continue;
+    EXPECT_EQ(copy->ReadTable(entry.definition_page()).next_autonumber, counters[entry.name]);
+    counters.erase(entry.name);
+  }
+  EXPECT_TRUE(counters.empty()) << "every table is in the copy";
+
+  CompactDatabase(once, twice);
+  EXPECT_EQ(ReadBytes(twice), ReadBytes(once)) << "a compacted copy compacts to itself";
+}
+
+// With the corpus absent, one placeholder case runs and reports the skip.
+std::vector<std::string> Jet4Files() {
+  auto files = FixtureFiles({"jet4"});
+  if (files.empty()) files.push_back("corpus_absent");
+  return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(Jet4, CompactCorpusTest, ::testing::ValuesIn(Jet4Files()),
+                         [](const auto& info) {
+                           return std::filesystem::path(info.param).stem().string();
+                         });
+
+// Only the source and whatever the test put there remain: no destination, no temporary.
+std::vector<std::string> Entries(const ScratchDirectory& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path(""))) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The fixture is compacted in place (the refusals come before any lock matters), and
+// must stay as it was, with nothing created.
+void ExpectRefused(const std::string& fixture, const std::string& expected) {
+  ScratchDirectory dir;
+  const std::vector<uint8_t> before = ReadBytes(fixture);
+  EXPECT_EQ(ErrorOf(fixture, dir.Path("copy.mdb")), expected);
+  EXPECT_EQ(ReadBytes(fixture), before);
+  EXPECT_TRUE(Entries(dir).empty());
+}
+
+TEST(CompactRefusalTest, NewerFormatsAndPasswordsAreRefusedWithTheirTexts) {
+  VINTREL_REQUIRE_FIXTURES();
+  for (const std::string& file : FixtureFiles({"ace"})) {
+    ExpectRefused(file, "Unrecognized database format '" + file + "'.");
+  }
+  // The ace folder holds .accdb files, which FixtureFiles leaves out.
+  for (const auto& entry : std::filesystem::directory_iterator(testing::FixturesRoot() / "ace")) {
+    ExpectRefused(entry.path().string(), "Unrecognized database format '" + entry.path().string() + "'.");
+  }
+  for (const std::string& file : FixtureFiles({"password"})) ExpectRefused(file, "Not a valid password.");
+}
+
+TEST(CompactRefusalTest, MissingSourceAndExistingDestination) {
+  VINTREL_REQUIRE_FIXTURES();
+  ScratchDirectory dir;
+  EXPECT_EQ(ErrorOf(dir.Path("absent.mdb"), dir.Path("copy.mdb")),
+            "Could not find file '" + dir.Path("absent.mdb") + "'.");
+  std::filesystem::copy_file(FixtureFiles({"jet4"}).front(), dir.Path("source.mdb"));
+  WriteBytes(dir.Path("copy.mdb"), {1, 2, 3});
+  EXPECT_EQ(ErrorOf(dir.Path("source.mdb"), dir.Path("copy.mdb")), "Database already exists.");
+  EXPECT_EQ(ReadBytes(dir.Path("copy.mdb")), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(Entries(dir), (std::vector<std::string>{"copy.mdb", "source.mdb"}));
+}
+
+TEST(CompactRefusalTest, JetThreeIsRefusedUntilItCanBeConverted) {
+  VINTREL_REQUIRE_FIXTURES();
+  const std::string file = FixtureFiles({"jet3"}).front();
+  ExpectRefused(file, "Converting the Jet 3 database '" + file +
+                          "' to the Jet 4 format is not supported.");
+}
+
+TEST(ContentComparisonTest, AnyDifferenceInTablesRowsOrValuesIsRefused) {
+  const ContentDigest source = {{u"A", {3, 42}}, {u"B", {0, 0}}};
+  EXPECT_NO_THROW(RequireSameContent(source, source, "s.mdb"));
+  auto error = [&](const ContentDigest& copy) {
+    try {
+      RequireSameContent(source, copy, "s.mdb");
+    } catch (const JetError& e) {
+      return std::string(e.what());
+    }
+    return std::string();
+  };
+  EXPECT_EQ(error({{u"A", {3, 42}}}), "The compacted copy of 's.mdb' has 1 tables where the database has 2.");
+  EXPECT_EQ(error({{u"A", {3, 42}}, {u"C", {0, 0}}}), "The compacted copy of 's.mdb' lacks table B.");
+  EXPECT_EQ(error({{u"A", {2, 42}}, {u"B", {0, 0}}}),
+            "The compacted copy of 's.mdb' has 2 rows in table A where the database has 3.");
+  EXPECT_EQ(error({{u"A", {3, 43}}, {u"B", {0, 0}}}),
+            "The compacted copy of 's.mdb' differs from it in the values of table A.");
+}
+
+TEST(ContentComparisonTest, RowHashesTellValuesNullsFlagsAndLengthsApart) {
+  auto hash = [](bool null, bool flag, std::vector<uint8_t> bytes) {
+    return RowHash({Field{null, flag, std::move(bytes)}});
+  };
+  const uint64_t base = hash(false, false, std::vector<uint8_t>(100, 7));
+  EXPECT_NE(base, hash(true, false, std::vector<uint8_t>(100, 7)));
+  EXPECT_NE(base, hash(false, true, std::vector<uint8_t>(100, 7)));
+  EXPECT_NE(base, hash(false, false, std::vector<uint8_t>(101, 7)));
+  std::vector<uint8_t> changed(100, 7);
+  for (size_t at : {0u, 31u, 32u, 95u, 99u}) {
+    changed[at] ^= 1;
+    EXPECT_NE(base, hash(false, false, changed)) << "byte " << at;
+    changed[at] ^= 1;
+  }
+  // Two fields are not one field holding both.
+  EXPECT_NE(RowHash({Field{false, false, {1, 2}}, Field{false, false, {3}}}),
+            RowHash({Field{false, false, {1}}, Field{false, false, {2, 3}}}));
+}
+
+// A compaction killed at any moment leaves the destination either absent or whole, and no
+// other file: the copy has no name until it is published.
+TEST(CompactInterruptionTest, KilledCompactionLeavesNothingButTheSource) {
+  VINTREL_REQUIRE_FIXTURES();
+  ScratchDirectory dir;
+  const std::string packed = (testing::FixturesRoot() / "generated" / "frag-small.mdb.gz").string();
+  const std::string source = dir.Path("source.mdb");
+  ASSERT_EQ(std::system(("gzip -dc '" + packed + "' > '" + source + "'").c_str()), 0);
+  const std::vector<uint8_t> before = ReadBytes(source);
+
+  for (int delay_ms : {0, 2, 5, 10, 20, 40, 80}) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      CompactDatabase(source, dir.Path("copy.mdb"));
+      ::_exit(0);
+    }
+    ::usleep(delay_ms * 1000);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+
+    std::vector<std::string> entries = Entries(dir);
+    if (entries.size() == 2) {
+      EXPECT_EQ(entries, (std::vector<std::string>{"copy.mdb", "source.mdb"})) << delay_ms << " ms";
+      auto copy = Database::Open(dir.Path("copy.mdb"));
+      auto original = Database::Open(source);
+      Renumbering renumbering(original->ReadCatalog());
+      EXPECT_EQ(DigestContent(*copy), DigestContent(*original, &renumbering));
+      std::filesystem::remove(dir.Path("copy.mdb"));
+    } else {
+      EXPECT_EQ(entries, std::vector<std::string>{"source.mdb"}) << delay_ms << " ms";
+    }
+  }
+  EXPECT_EQ(ReadBytes(source), before);
+}
+
+// Damaged copies of a real database: each fails with a description and leaves no copy.
+class CompactDamageTest : public ::testing::Test {
+ protected:
+  void ExpectFailureWithoutCopy(const std::vector<uint8_t>& bytes) {
+    ScratchDirectory dir;
+    WriteBytes(dir.Path("damaged.mdb"), bytes);
+    std::string error = ErrorOf(dir.Path("damaged.mdb"), dir.Path("copy.mdb"));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(ReadBytes(dir.Path("damaged.mdb")), bytes);
+    EXPECT_EQ(Entries(dir), std::vector<std::string>{"damaged.mdb"}) << error;
+  }
+};
+
+TEST_F(CompactDamageTest, TruncatedFilesFail) {
+  VINTREL_REQUIRE_FIXTURES();
+  std::vector<uint8_t> bytes = ReadBytes((testing::FixturesRoot() / "jet4" / "delTestV2000.mdb").string());
+  for (size_t pages : {1u, 2u, 10u, 20u}) {
+    ExpectFailureWithoutCopy(std::vector<uint8_t>(bytes.begin(), bytes.begin() + pages * 4096));
+  }
+}
+
+TEST_F(CompactDamageTest, PagesOverwrittenWithGarbageFailOrCopyWhatIsLeft) {
+  VINTREL_REQUIRE_FIXTURES();
+  std::vector<uint8_t> bytes = ReadBytes((testing::FixturesRoot() / "jet4" / "delTestV2000.mdb").string());
+  for (uint32_t page : {2u, 6u, 7u, 17u}) {
+    std::vector<uint8_t> damaged = bytes;
+    for (size_t i = 0; i < 4096; ++i) damaged[page * 4096 + i] = static_cast<uint8_t>(i * 131 + 7);
+    ExpectFailureWithoutCopy(damaged);
+  }
+}
+
+}  // namespace
+}  // namespace vintrel::jet
