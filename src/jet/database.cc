@@ -23,7 +23,7 @@ int64_t SignedField(const Field& field) {
 Database::Database(std::unique_ptr<PageSource> source, const std::string& path)
     : source_(std::move(source)), header_(ReadDatabaseHeader(*source_, path)) {
   if (header_.has_password) throw JetError("Not a valid password.");
-  text_ = TextEncoding{format().version == Version::kJet4, header_.code_page};
+  if (format().version == Version::kJet3) text_ = TextEncoding(header_.code_page);
   pages_ = std::make_unique<PageCache>(*source_, format().page_size, header_.database_key);
 }
 

@@ -1,47 +1,41 @@
 #include "jet/text_codec.h"
 
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
+#include <type_traits>
+
+#include "jet/jet_error.h"
+
 namespace vintrel::jet {
 namespace {
 
-// Bytes 0x80..0xFF; the few bytes Windows leaves unassigned map to the C1 controls, as
-// Windows itself maps them.
-constexpr char16_t kWindows1252[128] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-    0x00A0, 0x00A1, 0x00A2, 0x00A3, 0x00A4, 0x00A5, 0x00A6, 0x00A7,
-    0x00A8, 0x00A9, 0x00AA, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x00AF,
-    0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
-    0x00B8, 0x00B9, 0x00BA, 0x00BB, 0x00BC, 0x00BD, 0x00BE, 0x00BF,
-    0x00C0, 0x00C1, 0x00C2, 0x00C3, 0x00C4, 0x00C5, 0x00C6, 0x00C7,
-    0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF,
-    0x00D0, 0x00D1, 0x00D2, 0x00D3, 0x00D4, 0x00D5, 0x00D6, 0x00D7,
-    0x00D8, 0x00D9, 0x00DA, 0x00DB, 0x00DC, 0x00DD, 0x00DE, 0x00DF,
-    0x00E0, 0x00E1, 0x00E2, 0x00E3, 0x00E4, 0x00E5, 0x00E6, 0x00E7,
-    0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF,
-    0x00F0, 0x00F1, 0x00F2, 0x00F3, 0x00F4, 0x00F5, 0x00F6, 0x00F7,
-    0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF,
+// The code pages Windows names as a system's ANSI code page, which is what Jet writes in the
+// database definition page; glibc knows each as "CP" and the number.
+constexpr uint16_t kAnsiCodePages[] = {874,  932,  936,  949,  950,  1250, 1251,
+                                       1252, 1253, 1254, 1255, 1256, 1257, 1258};
+
+std::string InCodePage(uint16_t code_page) {
+  return "Text in code page " + std::to_string(code_page);
+}
+
+struct IconvCloser {
+  void operator()(std::remove_pointer_t<iconv_t>* converter) const { iconv_close(converter); }
 };
 
-constexpr char16_t kWindows1251[128] = {
-    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
-    0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F,
-    0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7,
-    0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407,
-    0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7,
-    0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
-    0x0410, 0x0411, 0x0412, 0x0413, 0x0414, 0x0415, 0x0416, 0x0417,
-    0x0418, 0x0419, 0x041A, 0x041B, 0x041C, 0x041D, 0x041E, 0x041F,
-    0x0420, 0x0421, 0x0422, 0x0423, 0x0424, 0x0425, 0x0426, 0x0427,
-    0x0428, 0x0429, 0x042A, 0x042B, 0x042C, 0x042D, 0x042E, 0x042F,
-    0x0430, 0x0431, 0x0432, 0x0433, 0x0434, 0x0435, 0x0436, 0x0437,
-    0x0438, 0x0439, 0x043A, 0x043B, 0x043C, 0x043D, 0x043E, 0x043F,
-    0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
-    0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
-};
+std::string SupportedList() {
+  std::string list;
+  for (uint16_t code_page : kAnsiCodePages) {
+    if (!list.empty()) list += code_page == std::end(kAnsiCodePages)[-1] ? " and " : ", ";
+    list += std::to_string(code_page);
+  }
+  return list;
+}
 
 }  // namespace
 
@@ -70,12 +64,111 @@ std::u16string DecodeJet4Text(std::span<const uint8_t> bytes) {
   return text;
 }
 
-std::u16string DecodeCodePageText(std::span<const uint8_t> bytes, uint16_t code_page) {
-  const char16_t* high = code_page == 1251 ? kWindows1251 : kWindows1252;
+// Each byte's meaning on its own is learnt from iconv once, when the database is opened, so
+// that decoding is a table lookup, and only a lead byte and its trail byte go through iconv
+// again. Byte by byte is also the code page's own reading: glibc's CP1255 and CP1258 join a
+// letter and the accent after it into one precomposed character when given whole strings,
+// which would change the text's length and its index keys.
+class CodePageDecoder {
+ public:
+  explicit CodePageDecoder(uint16_t code_page);
+
+  std::u16string Decode(std::span<const uint8_t> bytes) const;
+
+ private:
+  enum class Outcome { kCharacter, kIncomplete, kUndefined };
+
+  // Converts `bytes` as one string, starting from the initial state, appending to `text`.
+  Outcome Convert(std::span<const uint8_t> bytes, std::u16string& text) const;
+
+  std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser> converter_;
+  std::array<char16_t, 256> single_{};  // each byte that is a character by itself
+  std::bitset<256> lead_;               // bytes that take the next byte as their trail byte
+};
+
+CodePageDecoder::CodePageDecoder(uint16_t code_page) {
+  if (std::find(std::begin(kAnsiCodePages), std::end(kAnsiCodePages), code_page) ==
+      std::end(kAnsiCodePages)) {
+    throw JetError(InCodePage(code_page) +
+                   " is not supported: Jet 3 text is read in the Windows code pages " +
+                   SupportedList() + ".");
+  }
+  const std::string name = "CP" + std::to_string(code_page);
+  iconv_t converter = iconv_open("UTF-16LE", name.c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) {
+    throw JetError(InCodePage(code_page) +
+                   " cannot be decoded: this system's iconv has no converter from " + name +
+                   " (" + std::strerror(errno) + ").");
+  }
+  converter_.reset(converter);
+  for (size_t byte = 0; byte < single_.size(); ++byte) {
+    const uint8_t one[1] = {static_cast<uint8_t>(byte)};
+    std::u16string text;
+    switch (Convert(one, text)) {
+      case Outcome::kCharacter:
+        if (text.size() != 1) {
+          throw JetError(InCodePage(code_page) + " cannot be decoded: iconv reads byte " +
+                         std::to_string(byte) + " as " + std::to_string(text.size()) +
+                         " UTF-16 units.");
+        }
+        single_[byte] = text[0];
+        break;
+      case Outcome::kIncomplete:
+        lead_.set(byte);
+        break;
+      case Outcome::kUndefined:
+        // Windows reads the undefined bytes 80..9F as the C1 controls U+0080..U+009F; the
+        // others it maps to private-use characters of its own, which we do not copy.
+        single_[byte] = byte >= 0x80 && byte <= 0x9F ? static_cast<char16_t>(byte) : u'\uFFFD';
+        break;
+    }
+  }
+}
+
+CodePageDecoder::Outcome CodePageDecoder::Convert(std::span<const uint8_t> bytes,
+                                                  std::u16string& text) const {
+  iconv(converter_.get(), nullptr, nullptr, nullptr, nullptr);
+  char16_t units[8];
+  char* in = reinterpret_cast<char*>(const_cast<uint8_t*>(bytes.data()));
+  size_t in_left = bytes.size();
+  char* out = reinterpret_cast<char*>(units);
+  size_t out_left = sizeof units;
+  if (iconv(converter_.get(), &in, &in_left, &out, &out_left) == static_cast<size_t>(-1)) {
+    return errno == EINVAL ? Outcome::kIncomplete : Outcome::kUndefined;
+  }
+  // Emits what a stateful converter still holds back.
+  iconv(converter_.get(), nullptr, nullptr, &out, &out_left);
+  text.append(units, (sizeof units - out_left) / sizeof units[0]);
+  return Outcome::kCharacter;
+}
+
+std::u16string CodePageDecoder::Decode(std::span<const uint8_t> bytes) const {
   std::u16string text;
   text.reserve(bytes.size());
-  for (uint8_t byte : bytes) text.push_back(byte < 0x80 ? byte : high[byte - 0x80]);
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (!lead_.test(bytes[i])) {
+      text.push_back(single_[bytes[i]]);
+    } else {
+      // A lead byte with no trail byte, or a pair the code page leaves undefined, is one
+      // unreadable character.
+      if (i + 1 == bytes.size() || Convert(bytes.subspan(i, 2), text) != Outcome::kCharacter) {
+        text.push_back(u'\uFFFD');
+      }
+      ++i;
+    }
+  }
   return text;
+}
+
+TextEncoding::TextEncoding() = default;
+TextEncoding::TextEncoding(uint16_t code_page)
+    : code_page_(std::make_unique<CodePageDecoder>(code_page)) {}
+TextEncoding::TextEncoding(TextEncoding&&) noexcept = default;
+TextEncoding& TextEncoding::operator=(TextEncoding&&) noexcept = default;
+TextEncoding::~TextEncoding() = default;
+
+std::u16string TextEncoding::Decode(std::span<const uint8_t> bytes) const {
+  return code_page_ ? code_page_->Decode(bytes) : DecodeJet4Text(bytes);
 }
 
 }  // namespace vintrel::jet

@@ -4,10 +4,13 @@
 // alternate between one byte per character (high byte zero) and two bytes per character,
 // each 00 byte switching from one run kind to the other. The first run is one-byte.
 //
-// Jet 3: one byte per character in the database's code page.
+// Jet 3: bytes in the Windows code page the database definition page names. In the
+// double-byte code pages (932, 936, 949, 950) a lead byte and the byte after it are one
+// character; every other byte is a character by itself.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -15,22 +18,26 @@ namespace vintrel::jet {
 
 std::u16string DecodeJet4Text(std::span<const uint8_t> bytes);
 
-// Code pages 1251 and 1252 have their own tables; any other is read as 1252, the code page
-// of nearly every Jet 3 file.
-std::u16string DecodeCodePageText(std::span<const uint8_t> bytes, uint16_t code_page);
+class CodePageDecoder;
 
-}  // namespace vintrel::jet
+// How one database stores text: chosen once when the database is opened. Not safe for
+// concurrent use, like the rest of a Database.
+class TextEncoding {
+ public:
+  // Jet 4 text.
+  TextEncoding();
+  // Jet 3 text in a Windows ANSI code page: 874, 932, 936, 949, 950 or 1250 to 1258, decoded
+  // by the C library's iconv. Raises JetError naming the code page for any other, or when
+  // this system's iconv has no converter for it.
+  explicit TextEncoding(uint16_t code_page);
+  TextEncoding(TextEncoding&&) noexcept;
+  TextEncoding& operator=(TextEncoding&&) noexcept;
+  ~TextEncoding();
 
-namespace vintrel::jet {
+  std::u16string Decode(std::span<const uint8_t> bytes) const;
 
-// How one database stores text: chosen once from the database definition page.
-struct TextEncoding {
-  bool ucs2;           // Jet 4
-  uint16_t code_page;  // Jet 3
-
-  std::u16string Decode(std::span<const uint8_t> bytes) const {
-    return ucs2 ? DecodeJet4Text(bytes) : DecodeCodePageText(bytes, code_page);
-  }
+ private:
+  std::unique_ptr<CodePageDecoder> code_page_;  // null for Jet 4
 };
 
 }  // namespace vintrel::jet
