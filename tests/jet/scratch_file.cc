@@ -21,10 +21,10 @@ ScratchDirectory::~ScratchDirectory() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-int ScratchDirectory::Create(const std::string& name) const {
-  int fd = ::open(Path(name).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) throw std::runtime_error("cannot create " + Path(name));
-  return fd;
+Descriptor ScratchDirectory::Create(const std::string& name) const {
+  Descriptor file(::open(Path(name).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (!file.valid()) throw std::runtime_error("cannot create " + Path(name));
+  return file;
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {

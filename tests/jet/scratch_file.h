@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "jet/io/file_io.h"
+
 namespace vintrel::jet::testing {
 
 class ScratchDirectory {
@@ -16,7 +18,7 @@ class ScratchDirectory {
 
   std::string Path(const std::string& name) const { return (path_ / name).string(); }
   // A PageOutput-ready descriptor of a new file `name`.
-  int Create(const std::string& name) const;
+  Descriptor Create(const std::string& name) const;
 
  private:
   std::filesystem::path path_;

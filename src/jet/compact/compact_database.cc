@@ -1,12 +1,7 @@
 #include "jet/compact/compact_database.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <map>
 #include <utility>
 #include <vector>
@@ -15,6 +10,8 @@
 #include "jet/compact/content_digest.h"
 #include "jet/compact/renumbering.h"
 #include "jet/compact/table_copier.h"
+#include "jet/io/source_lock.h"
+#include "jet/io/temporary_file.h"
 #include "jet/jet_error.h"
 #include "jet/pages/data_page_builder.h"
 #include "jet/pages/usage_map_builder.h"
@@ -24,10 +21,6 @@ namespace vintrel::jet {
 namespace {
 // Page 1 holds the global map of free pages, then a second map Jet leaves empty.
 constexpr uint32_t kGlobalMapPage = 1;
-
-[[noreturn]] void FailErrno(const std::string& what, const std::string& path) {
-  throw JetError("Could not " + what + " '" + path + "': " + std::strerror(errno) + ".");
-}
 
 // The source's definition page with the database key cleared, since the copy's pages
 // are stored plain.
@@ -52,103 +45,6 @@ void WriteGlobalMap(const Format& format, PageOutput& output) {
   page.Add(BuildGlobalFreeMap(format, output));
   page.Add(std::vector<uint8_t>(kUsageMapRowSize, 0));
   output.Write(kGlobalMapPage, page.bytes());
-}
-
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-}
-
-// The copy while it is written and checked. Where the file system allows, it has no name
-// until it is published, so that a process killed half way leaves nothing behind; elsewhere
-// it is a hidden-suffix file beside the destination, removed on every failure.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::string& destination) {
-    fd_ = ::open(DirectoryOf(destination).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-    if (fd_ >= 0 && ::access("/proc/self/fd", X_OK) == 0) {
-      path_ = "/proc/self/fd/" + std::to_string(fd_);
-      unnamed_ = true;
-      return;
-    }
-    if (fd_ >= 0) ::close(fd_);
-    path_ = destination + ".XXXXXX";
-    fd_ = ::mkostemp(path_.data(), O_CLOEXEC);
-    if (fd_ < 0) FailErrno("create a file beside", destination);
-    // mkostemp makes the file private; the database gets the mode a new file would.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(fd_, 0666 & ~mask) != 0) {
-      const int error = errno;
-      ::unlink(path_.c_str());
-      ::close(fd_);
-      errno = error;
-      FailErrno("create a file beside", destination);
-    }
-  }
-  ~TemporaryFile() {
-    if (!unnamed_ && !path_.empty()) ::unlink(path_.c_str());
-    if (fd_ >= 0) ::close(fd_);
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  // A path that opens the file for reading back, while this object lives.
-  const std::string& path() const { return path_; }
-  // A descriptor for the writer to own; the file itself stays open here until published.
-  int WriterDescriptor() {
-    const int writer = ::dup(fd_);
-    if (writer < 0) FailErrno("write", path_);
-    return writer;
-  }
-  // Gives the file its final name without replacing anything there.
-  void Publish(const std::string& destination) {
-    const int linked = unnamed_ ? ::linkat(AT_FDCWD, path_.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW)
-                                : ::link(path_.c_str(), destination.c_str());
-    if (linked != 0) {
-      if (errno == EEXIST) throw JetError("Database already exists.");
-      FailErrno("name", destination);
-    }
-    if (!unnamed_) ::unlink(path_.c_str());
-    path_.clear();
-    unnamed_ = false;
-  }
-
- private:
-  std::string path_;
-  int fd_ = -1;
-  bool unnamed_ = false;
-};
-
-// A read-only descriptor of the source holding an exclusive advisory lock.
-class SourceLock {
- public:
-  explicit SourceLock(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-      if (errno == ENOENT || errno == ENOTDIR) throw JetError("Could not find file '" + path + "'.");
-      FailErrno("open", path);
-    }
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-      ::close(fd_);
-      if (errno == EWOULDBLOCK) throw JetError("Could not use '" + path + "'; file already in use.");
-      FailErrno("lock", path);
-    }
-  }
-  ~SourceLock() { ::close(fd_); }
-  SourceLock(const SourceLock&) = delete;
-  SourceLock& operator=(const SourceLock&) = delete;
-
- private:
-  int fd_;
-};
-
-void SyncDirectoryOf(const std::string& path) {
-  int fd = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) FailErrno("open the directory of", path);
-  int result = ::fsync(fd);
-  ::close(fd);
-  if (result != 0) FailErrno("flush the directory of", path);
 }
 
 }  // namespace
@@ -202,7 +98,6 @@ CompactionFigures CompactDatabase(const std::string& source_path,
   std::unique_ptr<Database> copy = Database::Open(temporary.path());
   RequireSameContent(figures.content, DigestContent(*copy), source_path);
   temporary.Publish(destination_path);
-  SyncDirectoryOf(destination_path);
   return figures;
 }
 

@@ -1,14 +1,8 @@
 #include "jet/compact/row_moves.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <numeric>
-
-#include "jet/jet_error.h"
+#include <span>
 
 namespace vintrel::jet {
 namespace {
@@ -18,44 +12,18 @@ constexpr size_t kReadBufferPairs = 8192;
 RowMoves::RowMoves(std::string directory, size_t memory_pairs)
     : directory_(std::move(directory)), memory_pairs_(std::max<size_t>(memory_pairs, 1)) {}
 
-RowMoves::~RowMoves() {
-  if (runs_fd_ >= 0) ::close(runs_fd_);
-  if (sorted_fd_ >= 0) ::close(sorted_fd_);
+void RowMoves::WritePairs(const Descriptor& file, const Pair* pairs, size_t count, uint64_t at) {
+  WriteExactly(file.get(), at * sizeof(Pair),
+               std::span(reinterpret_cast<const uint8_t*>(pairs), count * sizeof(Pair)), ScratchSubject());
 }
 
-int RowMoves::CreateSpillFile() {
-  std::string path = directory_ + "/.vintrel-rows-XXXXXX";
-  int fd = ::mkostemp(path.data(), O_CLOEXEC);
-  if (fd < 0) {
-    throw JetError("Could not create a scratch file in '" + directory_ + "': " + std::strerror(errno) + ".");
-  }
-  ::unlink(path.c_str());
-  return fd;
+size_t RowMoves::ReadPairs(const Descriptor& file, Pair* pairs, size_t count, uint64_t at) const {
+  return ReadUpTo(file.get(), at * sizeof(Pair), std::span(reinterpret_cast<uint8_t*>(pairs), count * sizeof(Pair)),
+                  ScratchSubject()) /
+         sizeof(Pair);
 }
 
-void RowMoves::WritePairs(int fd, const Pair* pairs, size_t count, uint64_t at) {
-  const char* bytes = reinterpret_cast<const char*>(pairs);
-  size_t size = count * sizeof(Pair), done = 0;
-  while (done < size) {
-    ssize_t n = ::pwrite(fd, bytes + done, size - done, static_cast<off_t>(at * sizeof(Pair) + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw JetError("Could not write a scratch file in '" + directory_ + "': " + std::strerror(errno) + ".");
-    done += static_cast<size_t>(n);
-  }
-}
-
-size_t RowMoves::ReadPairs(int fd, Pair* pairs, size_t count, uint64_t at) const {
-  char* bytes = reinterpret_cast<char*>(pairs);
-  size_t size = count * sizeof(Pair), done = 0;
-  while (done < size) {
-    ssize_t n = ::pread(fd, bytes + done, size - done, static_cast<off_t>(at * sizeof(Pair) + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw JetError("Could not read a scratch file in '" + directory_ + "': " + std::strerror(errno) + ".");
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done / sizeof(Pair);
-}
+std::string RowMoves::ScratchSubject() const { return "a scratch file in '" + directory_ + "'"; }
 
 void RowMoves::Add(uint32_t from, uint32_t to) {
   memory_.emplace_back(from, to);
@@ -64,10 +32,10 @@ void RowMoves::Add(uint32_t from, uint32_t to) {
 }
 
 void RowMoves::SpillRun() {
-  if (runs_fd_ < 0) runs_fd_ = CreateSpillFile();
+  if (!runs_file_.valid()) runs_file_ = CreateScratchFile(directory_);
   std::sort(memory_.begin(), memory_.end());
   const uint64_t first = runs_.empty() ? 0 : runs_.back().first + runs_.back().second;
-  WritePairs(runs_fd_, memory_.data(), memory_.size(), first);
+  WritePairs(runs_file_, memory_.data(), memory_.size(), first);
   runs_.emplace_back(first, memory_.size());
   memory_.clear();
 }
@@ -93,7 +61,7 @@ std::optional<uint32_t> RowMoves::Seal() {
     Cursor& cursor = cursors[r];
     const uint64_t left = runs_[r].second - cursor.read;
     cursor.buffer.resize(std::min<uint64_t>(left, kReadBufferPairs));
-    size_t got = ReadPairs(runs_fd_, cursor.buffer.data(), cursor.buffer.size(), runs_[r].first + cursor.read);
+    size_t got = ReadPairs(runs_file_, cursor.buffer.data(), cursor.buffer.size(), runs_[r].first + cursor.read);
     cursor.buffer.resize(got);
     cursor.read += got;
     cursor.next = 0;
@@ -103,7 +71,7 @@ std::optional<uint32_t> RowMoves::Seal() {
   for (size_t r = 0; r < runs_.size(); ++r) {
     if (refill(r)) live.push_back(r);
   }
-  sorted_fd_ = CreateSpillFile();
+  sorted_ = CreateScratchFile(directory_);
   std::vector<Pair> out;
   uint64_t written = 0;
   std::optional<uint32_t> previous, twice;
@@ -120,15 +88,14 @@ std::optional<uint32_t> RowMoves::Seal() {
     previous = pair.first;
     out.push_back(pair);
     if (out.size() == kReadBufferPairs) {
-      WritePairs(sorted_fd_, out.data(), out.size(), written);
+      WritePairs(sorted_, out.data(), out.size(), written);
       written += out.size();
       out.clear();
     }
     if (cursor.next == cursor.buffer.size() && !refill(live[best])) live.erase(live.begin() + static_cast<ptrdiff_t>(best));
   }
-  WritePairs(sorted_fd_, out.data(), out.size(), written);
-  ::close(runs_fd_);
-  runs_fd_ = -1;
+  WritePairs(sorted_, out.data(), out.size(), written);
+  runs_file_ = Descriptor();
   return twice;
 }
 
@@ -136,7 +103,7 @@ std::optional<uint32_t> RowMoves::Translate(std::vector<uint32_t>& pointers) {
   std::vector<size_t> order(pointers.size());
   std::iota(order.begin(), order.end(), size_t{0});
   std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return pointers[a] < pointers[b]; });
-  if (sorted_fd_ < 0) {
+  if (!sorted_.valid()) {
     for (size_t i : order) {
       auto found = std::lower_bound(memory_.begin(), memory_.end(), Pair(pointers[i], 0));
       if (found == memory_.end() || found->first != pointers[i]) return pointers[i];
@@ -152,7 +119,7 @@ std::optional<uint32_t> RowMoves::Translate(std::vector<uint32_t>& pointers) {
     const uint32_t wanted = pointers[i];
     while (true) {
       if (next == held) {
-        held = ReadPairs(sorted_fd_, buffer.data(), buffer.size(), read);
+        held = ReadPairs(sorted_, buffer.data(), buffer.size(), read);
         read += held;
         next = 0;
         if (held == 0) return wanted;

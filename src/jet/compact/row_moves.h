@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "jet/io/file_io.h"
+
 namespace vintrel::jet {
 
 class RowMoves {
@@ -19,7 +21,6 @@ class RowMoves {
 
   // Spill files go into `directory`.
   explicit RowMoves(std::string directory, size_t memory_pairs = kDefaultMemoryPairs);
-  ~RowMoves();
   RowMoves(const RowMoves&) = delete;
   RowMoves& operator=(const RowMoves&) = delete;
 
@@ -36,17 +37,17 @@ class RowMoves {
   using Pair = std::pair<uint32_t, uint32_t>;
 
   void SpillRun();
-  int CreateSpillFile();
-  void WritePairs(int fd, const Pair* pairs, size_t count, uint64_t at);
-  size_t ReadPairs(int fd, Pair* pairs, size_t count, uint64_t at) const;
+  void WritePairs(const Descriptor& file, const Pair* pairs, size_t count, uint64_t at);
+  size_t ReadPairs(const Descriptor& file, Pair* pairs, size_t count, uint64_t at) const;
+  std::string ScratchSubject() const;
 
   std::string directory_;
   size_t memory_pairs_;
   std::vector<Pair> memory_;
   uint64_t count_ = 0;
-  int runs_fd_ = -1;
-  std::vector<std::pair<uint64_t, uint64_t>> runs_;  // (first pair, pair count) in runs_fd_
-  int sorted_fd_ = -1;  // every pair in order, once spilled runs are merged
+  Descriptor runs_file_;
+  std::vector<std::pair<uint64_t, uint64_t>> runs_;  // (first pair, pair count) in runs_file_
+  Descriptor sorted_;  // every pair in order, once spilled runs are merged
 };
 
 }  // namespace vintrel::jet

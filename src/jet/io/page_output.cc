@@ -3,22 +3,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-
-#include "jet/jet_error.h"
+#include <utility>
 
 namespace vintrel::jet {
 
-PageOutput::PageOutput(int fd, const std::string& path, uint32_t page_size)
-    : path_(path), fd_(fd), page_size_(page_size) {}
-
-PageOutput::~PageOutput() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-void PageOutput::Fail(const std::string& what) const {
-  throw JetError("Could not " + what + " '" + path_ + "': " + std::strerror(errno) + ".");
-}
+PageOutput::PageOutput(Descriptor file, const std::string& path, uint32_t page_size)
+    : path_(path), file_(std::move(file)), page_size_(page_size) {}
 
 uint32_t PageOutput::Allocate() {
   while (reserved_.count(next_) != 0) ++next_;
@@ -36,15 +26,7 @@ void PageOutput::Write(uint32_t number, std::span<const uint8_t> bytes) {
 }
 
 void PageOutput::WritePending() {
-  const uint64_t offset = static_cast<uint64_t>(pending_first_) * page_size_;
-  size_t done = 0;
-  while (done < pending_.size()) {
-    ssize_t n = ::pwrite(fd_, pending_.data() + done, pending_.size() - done,
-                         static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) Fail("write");
-    done += static_cast<size_t>(n);
-  }
+  WriteExactly(file_.get(), static_cast<uint64_t>(pending_first_) * page_size_, pending_, "'" + path_ + "'");
   pending_.clear();
 }
 
@@ -56,15 +38,11 @@ uint32_t PageOutput::page_count() const {
 
 void PageOutput::Finish() {
   WritePending();
-  if (::ftruncate(fd_, static_cast<off_t>(static_cast<uint64_t>(page_count()) * page_size_)) != 0) {
-    Fail("size");
+  if (::ftruncate(file_.get(), static_cast<off_t>(static_cast<uint64_t>(page_count()) * page_size_)) != 0) {
+    RaisePathError("size", path_, errno);
   }
-  if (::fsync(fd_) != 0) Fail("flush");
-  if (::close(fd_) != 0) {
-    fd_ = -1;
-    Fail("close");
-  }
-  fd_ = -1;
+  if (::fsync(file_.get()) != 0) RaisePathError("flush", path_, errno);
+  file_.Close("'" + path_ + "'");
 }
 
 }  // namespace vintrel::jet

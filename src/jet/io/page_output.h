@@ -10,13 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "jet/io/file_io.h"
+
 namespace vintrel::jet {
 
 class PageOutput {
  public:
-  // Takes over `fd`, a new empty file open for writing; `path` names it in errors.
-  PageOutput(int fd, const std::string& path, uint32_t page_size);
-  ~PageOutput();
+  // Takes over `file`, new and empty, open for writing; `path` names it in errors.
+  PageOutput(Descriptor file, const std::string& path, uint32_t page_size);
   PageOutput(const PageOutput&) = delete;
   PageOutput& operator=(const PageOutput&) = delete;
 
@@ -36,11 +37,10 @@ class PageOutput {
   void Finish();
 
  private:
-  [[noreturn]] void Fail(const std::string& what) const;
   void WritePending();
 
   std::string path_;
-  int fd_;
+  Descriptor file_;
   uint32_t page_size_;
   std::set<uint32_t> reserved_;
   uint32_t next_ = 0;
