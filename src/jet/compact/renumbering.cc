@@ -1,6 +1,7 @@
 #include "jet/compact/renumbering.h"
 
 #include <algorithm>
+#include <set>
 
 #include "jet/coding.h"
 #include "jet/jet_error.h"
@@ -16,6 +17,8 @@ constexpr IdColumn kIdColumns[] = {
     {u"MSysObjects", u"Id"},
     {u"MSysObjects", u"ParentId"},
     {u"MSysACEs", u"ObjectId"},
+    {u"MSysQueries", u"ObjectId"},
+    {u"MSysNavPaneGroups", u"ObjectID"},
     {u"MSysNavPaneGroupToObjects", u"ObjectID"},
     {u"MSysNavPaneObjectIDs", u"Id"},
 };
@@ -57,15 +60,31 @@ Renumbering::Renumbering(const std::vector<CatalogEntry>& catalog) {
     pages_[page] = new_page;
     ids_[id] = static_cast<int32_t>((static_cast<uint32_t>(id) & 0xFF000000u) | new_page);
   }
-  // A new id must not be taken by an object that keeps its id.
+  std::set<int32_t> objects;
   for (const CatalogEntry& entry : catalog) {
-    if (entry.type == kCatalogLocalTable) continue;
-    for (const auto& [old_id, new_id] : ids_) {
-      if (entry.id == new_id) {
-        throw JetError("Table id " + std::to_string(old_id) + " cannot become " +
-                       std::to_string(new_id) + ", which another object has.");
-      }
+    if (!objects.insert(entry.id).second) {
+      RaiseDamaged("catalog", kCatalogPage, "two objects have id " + std::to_string(entry.id));
     }
+  }
+  // A new id must not be taken by an object that keeps its id.
+  std::map<int32_t, int32_t> old_of;
+  for (const auto& [old_id, new_id] : ids_) {
+    if (objects.count(new_id) != 0 && ids_.count(new_id) == 0) {
+      throw JetError("Table id " + std::to_string(old_id) + " cannot become " +
+                     std::to_string(new_id) + ", which another object has.");
+    }
+    old_of[new_id] = old_id;
+  }
+  // A new id that no object had in the source may be held by stale references; they move
+  // to the end of the chain new id <- old id <- ... : an old table id that no table takes
+  // in the copy. Chains are finite, since ids map one to one.
+  for (const auto& [new_id, old_id] : old_of) {
+    if (objects.count(new_id) != 0) continue;
+    int32_t free_id = old_id;
+    for (auto taken = old_of.find(free_id); taken != old_of.end(); taken = old_of.find(free_id)) {
+      free_id = taken->second;
+    }
+    ids_[new_id] = free_id;
   }
 }
 

@@ -3,14 +3,17 @@
 // others follow in their source order on pages 3, 4, ...) every id of a table changes,
 // and so does every reference to one:
 //
-//   - MSysObjects.Id of the table's own row and MSysObjects.ParentId of rows under it;
-//   - MSysACEs.ObjectId (permissions), MSysNavPaneGroupToObjects.ObjectID and
-//     MSysNavPaneObjectIDs.Id (Access's navigation pane);
+//   - the system-table columns that hold catalog object ids (MSysObjects.Id and .ParentId,
+//     permissions, query text, the navigation pane: kIdColumns; docs/jet-format.md says
+//     how they were found);
 //   - the related-table page of each foreign-key logical index in the definitions;
-//   - the keys of every index over those columns, rebuilt from the new values.
+//   - the keys of every index over those columns, rebuilt from the new values and sorted.
 //
 // The high byte of an id is kept; ids of other objects (containers, queries, forms) do not
-// change. New ids keep the order of the old ones, so the catalog's key order holds.
+// change, and new table ids keep the order of the old ones. A value that names no object
+// (a stale reference) must name none in the copy either: it stays as it is unless a table's
+// new id took it, and then it becomes an old table id the copy leaves free. The translation
+// is thus a one-to-one map of all values, so distinct references stay distinct.
 #pragma once
 
 #include <cstdint>
@@ -32,7 +35,7 @@ class Renumbering {
   // Definition pages, old and new, in the order the copy writes them.
   const std::map<uint32_t, uint32_t>& pages() const { return pages_; }
   uint32_t NewPage(uint32_t old_page) const;
-  // The new id of a table's old id; other values are not table ids and stay.
+  // The value in the copy of a value of an object-id column.
   int32_t NewId(int32_t old_id) const;
 
   // Indexes (into the table's columns) of the columns of `table` that hold object ids.
@@ -45,6 +48,7 @@ class Renumbering {
 
  private:
   std::map<uint32_t, uint32_t> pages_;
+  // Values that change: the ids of tables, and the stale values their new ids take.
   std::map<int32_t, int32_t> ids_;
 };
 

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 
 #include "fixtures.h"
 #include "jet/compact/compact_database.h"
@@ -172,6 +173,23 @@ TEST(ContentComparisonTest, RowHashesTellValuesNullsFlagsAndLengthsApart) {
 }
 
 // A compaction killed at any moment leaves the destination either absent or whole, and no
+
+// No fixture holds a stale reference that a new table id takes, so one is made up here.
+TEST(RenumberingTest, StaleReferencesNameNoObjectInTheCopy) {
+  // Tables on pages 2, 4 and 10 move to 2, 3 and 4; 3 and 5 name nothing in the source.
+  const Renumbering renumbering({{2, 0, u"MSysObjects", kCatalogLocalTable, 0},
+                                 {4, 0, u"A", kCatalogLocalTable, 0},
+                                 {10, 0, u"B", kCatalogLocalTable, 0},
+                                 {0x0F000001, 0, u"Tables", 3, 0}});
+  EXPECT_EQ(renumbering.NewId(4), 3);
+  EXPECT_EQ(renumbering.NewId(10), 4);
+  EXPECT_EQ(renumbering.NewId(0x0F000001), 0x0F000001);
+  const std::set<int32_t> copy_ids = {2, 3, 4, 0x0F000001};
+  const int32_t stale = renumbering.NewId(3);
+  EXPECT_EQ(copy_ids.count(stale), 0u) << stale;
+  EXPECT_NE(stale, renumbering.NewId(5)) << "distinct references stay distinct";
+  EXPECT_EQ(renumbering.NewId(5), 5);
+}
 // other file: the copy has no name until it is published.
 TEST(CompactInterruptionTest, KilledCompactionLeavesNothingButTheSource) {
   VINTREL_REQUIRE_FIXTURES();

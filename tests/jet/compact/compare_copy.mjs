@@ -3,40 +3,52 @@
 // the tool, with our own reader's canonical dump (`vintrel-jet dump`).
 //   node compare_copy.mjs <source.mdb> <copy.mdb> [vintrel-jet]
 // Rows are compared as multisets, since the copy stores them in primary-key order. The copy
-// renumbers tables (their ids are their definition pages); the source's object-id columns
-// are translated through the ids of same-named tables before comparing. Exits 0 when all
-// agree, 1 with the differences.
+// renumbers tables (their ids are their definition pages), so on both sides every value of a
+// column that holds catalog object ids is replaced by the path of names of the object it
+// names, or by a mark when it names none, before comparing. Exits 0 when all agree, 1 with
+// the differences.
 import { execFileSync } from "node:child_process";
 
 const oracle = new URL("../oracle/lib/", import.meta.url);
 const { readerDump } = await import(new URL("reader_dump.mjs", oracle));
 const { toolDump } = await import(new URL("tool_dump.mjs", oracle));
 
+// The columns that hold MSysObjects.Id values; docs/jet-format.md says how they were found.
 const ID_COLUMNS = {
   MSysObjects: ["Id", "ParentId"],
   MSysACEs: ["ObjectId"],
+  MSysQueries: ["ObjectId"],
+  MSysNavPaneGroups: ["ObjectID"],
   MSysNavPaneGroupToObjects: ["ObjectID"],
   MSysNavPaneObjectIDs: ["Id"],
 };
+const NAMES_NOTHING = "(names no object)";
 
-function tableIds(dump) {
+// Each catalog object's names from the top of the catalog down, by id.
+function objectPaths(dump) {
   const catalog = dump.tables.find((t) => t.name === "MSysObjects");
   const column = (name) => catalog.columns.findIndex((c) => c.name === name);
-  const [id, name, type] = [column("Id"), column("Name"), column("Type")];
-  const ids = new Map();
-  for (const row of catalog.rows) if (row[type] === 1) ids.set(row[name], row[id]);
-  return ids;
+  const [id, parent, name] = [column("Id"), column("ParentId"), column("Name")];
+  const objects = new Map(catalog.rows.map((row) => [row[id], row]));
+  const paths = new Map();
+  for (const start of objects.keys()) {
+    const names = [];
+    for (let at = start, seen = new Set(); objects.has(at) && !seen.has(at); at = objects.get(at)[parent]) {
+      seen.add(at);
+      names.unshift(objects.get(at)[name]);
+    }
+    paths.set(start, names.join("/"));
+  }
+  return paths;
 }
 
-function renumber(source, copy) {
-  const before = tableIds(source), after = tableIds(copy);
-  const map = new Map();
-  for (const [name, id] of before) if (after.has(name)) map.set(id, after.get(name));
-  for (const table of source.tables) {
+function nameObjects(dump) {
+  const paths = objectPaths(dump);
+  for (const table of dump.tables) {
     for (const columnName of ID_COLUMNS[table.name] || []) {
       const c = table.columns.findIndex((column) => column.name === columnName);
       if (c < 0 || !table.rows) continue;
-      for (const row of table.rows) if (map.has(row[c])) row[c] = map.get(row[c]);
+      for (const row of table.rows) if (row[c] !== null) row[c] = paths.get(row[c]) ?? NAMES_NOTHING;
     }
   }
 }
@@ -66,7 +78,8 @@ const [sourceFile, copyFile, tool] = process.argv.slice(2);
 const problems = [];
 
 function compareDumps(reader, source, copy) {
-  renumber(source, copy);
+  nameObjects(source);
+  nameObjects(copy);
   const [a, b] = [comparable(source), comparable(copy)];
   for (const name of new Set([...Object.keys(a), ...Object.keys(b)])) {
     if (!a[name] || !b[name]) problems.push(`${reader}: table ${name} is only in the ${a[name] ? "source" : "copy"}`);
