@@ -83,12 +83,7 @@ std::vector<PageOwner> MapPageOwners(Database& database) {
     if (entry.type != kCatalogLocalTable) continue;
     const uint32_t table_page = entry.definition_page();
     TableDefinition table = database.ReadTable(table_page);
-    // ReadTable has already walked and checked the definition's chain of pages.
-    for (uint32_t page = table_page; page != 0;) {
-      claims.Claim(page, {PageUse::kTableDefinition, table_page, 0});
-      page = database.pages().Get(page, "table definition")->View("table definition")
-                 .U32(database.format().tdef_next_page);
-    }
+    for (uint32_t page : table.pages) claims.Claim(page, {PageUse::kTableDefinition, table_page, 0});
     claims.ClaimMapped(table.usage_map, {PageUse::kTableData, table_page, 0}, table_page);
     for (const LongValueMaps& maps : table.long_value_maps) {
       claims.ClaimMapped(maps.usage_map, {PageUse::kLongValues, table_page, maps.column_number},

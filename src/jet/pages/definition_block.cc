@@ -5,6 +5,7 @@
 
 #include "jet/coding.h"
 #include "jet/jet_error.h"
+#include "jet/pages/table_definition.h"
 
 namespace vintrel::jet {
 namespace {
@@ -24,17 +25,7 @@ size_t SkipNames(const ByteView& view, size_t at, size_t count) {
 
 DefinitionBlock ReadDefinitionBlock(PageCache& pages, const Format& format, uint32_t page) {
   DefinitionBlock block;
-  uint32_t number = page;
-  for (uint32_t visited = 0;; ++visited) {
-    if (visited > pages.page_count()) RaiseDamaged(kStructure, page, "its pages form a loop");
-    PageRef current = pages.GetTyped(number, PageType::kTableDefinition, kStructure);
-    ByteView view = current->View(kStructure);
-    size_t skip = block.bytes.empty() ? 0 : format.tdef_continuation_header;
-    block.bytes.insert(block.bytes.end(), view.bytes().begin() + static_cast<ptrdiff_t>(skip),
-                       view.bytes().end());
-    number = view.U32(format.tdef_next_page);
-    if (number == 0) break;
-  }
+  block.bytes = ReadDefinitionChain(pages, format, page).block;
 
   ByteView view(block.bytes, kStructure, page);
   const size_t columns = view.U16(format.tdef_column_count);

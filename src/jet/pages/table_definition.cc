@@ -1,29 +1,12 @@
 #include "jet/pages/table_definition.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vintrel::jet {
 namespace {
 
 constexpr const char* kStructure = "table definition";
-
-// The definition's pages joined into one block; bounded by the file's page count.
-std::vector<uint8_t> JoinDefinitionPages(PageCache& pages, const Format& format,
-                                         uint32_t first) {
-  std::vector<uint8_t> block;
-  uint32_t number = first;
-  for (uint32_t visited = 0; number != 0; ++visited) {
-    if (visited >= pages.page_count()) {
-      RaiseDamaged(kStructure, first, "its chain of pages loops");
-    }
-    PageRef page = pages.GetTyped(number, PageType::kTableDefinition, kStructure);
-    ByteView view = page->View(kStructure);
-    size_t skip = block.empty() ? 0 : format.tdef_continuation_header;
-    block.insert(block.end(), view.bytes().begin() + skip, view.bytes().end());
-    number = view.U32(format.tdef_next_page);
-  }
-  return block;
-}
 
 void CheckCount(const ByteView& block, size_t offset, uint64_t count, size_t entry_size,
                 const char* what) {
@@ -43,13 +26,31 @@ std::u16string ReadName(const ByteView& block, const Format& format, const TextE
 
 }  // namespace
 
+DefinitionChain ReadDefinitionChain(PageCache& pages, const Format& format, uint32_t first) {
+  DefinitionChain chain;
+  for (uint32_t number = first; number != 0;) {
+    if (chain.pages.size() >= pages.page_count()) {
+      RaiseDamaged(kStructure, first, "its chain of pages loops");
+    }
+    PageRef page = pages.GetTyped(number, PageType::kTableDefinition, kStructure);
+    ByteView view = page->View(kStructure);
+    const size_t skip = chain.pages.empty() ? 0 : format.tdef_continuation_header;
+    chain.block.insert(chain.block.end(), view.bytes().begin() + static_cast<ptrdiff_t>(skip),
+                       view.bytes().end());
+    chain.pages.push_back(number);
+    number = view.U32(format.tdef_next_page);
+  }
+  return chain;
+}
+
 TableDefinition ReadTableDefinition(PageCache& pages, const Format& format,
                                     const TextEncoding& text, uint32_t page) {
-  std::vector<uint8_t> bytes = JoinDefinitionPages(pages, format, page);
-  ByteView block(bytes, kStructure, page);
+  DefinitionChain chain = ReadDefinitionChain(pages, format, page);
+  ByteView block(chain.block, kStructure, page);
 
   TableDefinition table{};
   table.page = page;
+  table.pages = std::move(chain.pages);
   table.row_count = block.U32(format.tdef_row_count);
   table.next_autonumber = block.U32(format.tdef_autonumber);
   table.table_type = block.U8(format.tdef_table_type);

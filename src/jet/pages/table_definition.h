@@ -97,6 +97,7 @@ struct LongValueMaps {
 
 struct TableDefinition {
   uint32_t page;
+  std::vector<uint32_t> pages;  // of its chain, `page` first
   uint32_t row_count;
   uint32_t next_autonumber;
   uint8_t table_type;
@@ -109,6 +110,14 @@ struct TableDefinition {
   uint32_t usage_map;       // row pointer to the map of the table's data pages
   uint32_t free_space_map;  // row pointer
 };
+
+// A definition's pages joined into its block, and their numbers in chain order. A chain
+// that loops or names a page of another type is damage.
+struct DefinitionChain {
+  std::vector<uint8_t> block;
+  std::vector<uint32_t> pages;
+};
+DefinitionChain ReadDefinitionChain(PageCache& pages, const Format& format, uint32_t first);
 
 TableDefinition ReadTableDefinition(PageCache& pages, const Format& format,
                                     const TextEncoding& text, uint32_t page);
