@@ -54,6 +54,23 @@ inline constexpr uint16_t kRowDeleted = 0x8000;
 inline constexpr uint16_t kRowOverflow = 0x4000;
 inline constexpr uint16_t kRowOffsetMask = 0x1FFF;
 
+// Data, definition and index pages keep the count of their free bytes at 2 (2).
+inline constexpr size_t kPageFreeSpaceOffset = 2;
+
+// Page 1 holds the global map of free pages, then a second map Jet leaves empty.
+inline constexpr uint32_t kGlobalMapPage = 1;
+
+// Usage maps. The inline form is the form byte, the first page the bitmap covers (4), then
+// the bitmap; the reference form is the form byte, then the map pages (4 each), whose
+// bitmaps start after their 4-byte page header.
+inline constexpr uint8_t kInlineMapForm = 0x00;
+inline constexpr uint8_t kReferenceMapForm = 0x01;
+inline constexpr size_t kInlineMapBitmapOffset = 5;
+inline constexpr size_t kMapPageBitmapOffset = 4;
+
+// The owner that the header of a long-value data page names, in place of a table: "LVAL".
+inline constexpr uint32_t kLongValueOwner = 0x4C41564C;
+
 // Long-value header flags (top bits of its first 32-bit word).
 inline constexpr uint32_t kLongValueInline = 0x80000000;
 inline constexpr uint32_t kLongValueSinglePage = 0x40000000;

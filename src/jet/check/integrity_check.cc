@@ -16,7 +16,6 @@
 namespace vintrel::jet {
 namespace {
 
-constexpr uint32_t kGlobalMapPage = 1;
 constexpr const char* kMapRows = "usage-map rows";
 
 class Checker {
@@ -75,7 +74,7 @@ class Checker {
     if (where.page != kGlobalMapPage) Claim(where.page, kMapRows);
     DataPage page(pages_.Get(where.page, "usage map"), format_, "usage map");
     RowSlot slot = page.Row(where.row);
-    if (slot.bytes.size() > 0 && slot.bytes.U8(0) == 1) {
+    if (slot.bytes.size() > 0 && slot.bytes.U8(0) == kReferenceMapForm) {
       for (size_t at = 1; at + 4 <= slot.bytes.size(); at += 4) {
         if (uint32_t map_page = slot.bytes.U32(at)) Claim(map_page, "the map pages of page " + std::to_string(owner));
       }

@@ -7,11 +7,9 @@
 namespace vintrel::jet {
 namespace {
 
-constexpr uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL"
 // Map rows of many tables share pages, so map pages have no single table.
 constexpr PageOwner kSharedMaps = {PageUse::kUsageMap, 0, 0};
 // The map of every page's allocation.
-constexpr uint32_t kGlobalUsageMapPage = 1;
 
 class Claims {
  public:
@@ -78,7 +76,7 @@ class Claims {
 std::vector<PageOwner> MapPageOwners(Database& database) {
   Claims claims(database);
   claims.Claim(0, {PageUse::kDatabaseDefinition, 0, 0});
-  claims.Claim(kGlobalUsageMapPage, kSharedMaps);
+  claims.Claim(kGlobalMapPage, kSharedMaps);
   for (const CatalogEntry& entry : database.ReadCatalog()) {
     if (entry.type != kCatalogLocalTable) continue;
     const uint32_t table_page = entry.definition_page();

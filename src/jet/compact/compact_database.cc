@@ -19,8 +19,6 @@
 
 namespace vintrel::jet {
 namespace {
-// Page 1 holds the global map of free pages, then a second map Jet leaves empty.
-constexpr uint32_t kGlobalMapPage = 1;
 
 // The source's definition page with the database key cleared, since the copy's pages
 // are stored plain.

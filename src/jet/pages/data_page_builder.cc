@@ -6,7 +6,6 @@
 
 namespace vintrel::jet {
 namespace {
-constexpr size_t kFreeSpaceOffset = 2;
 }  // namespace
 
 DataPageBuilder::DataPageBuilder(const Format& format, uint32_t number, uint32_t owner)
@@ -14,7 +13,7 @@ DataPageBuilder::DataPageBuilder(const Format& format, uint32_t number, uint32_t
   bytes_[0] = static_cast<uint8_t>(PageType::kData);
   bytes_[1] = 0x01;
   PutU32(bytes_, format.data_table_page, owner);
-  PutU16(bytes_, kFreeSpaceOffset, static_cast<uint32_t>(rows_start_ - format.data_row_offsets));
+  PutU16(bytes_, kPageFreeSpaceOffset, static_cast<uint32_t>(rows_start_ - format.data_row_offsets));
 }
 
 size_t DataPageBuilder::Room() const {
@@ -32,7 +31,7 @@ uint8_t DataPageBuilder::Add(std::span<const uint8_t> row) {
   PutU16(bytes_, format_.data_row_offsets + 2 * index, static_cast<uint32_t>(rows_start_));
   PutU16(bytes_, format_.data_row_count, static_cast<uint32_t>(row_count_));
   const size_t offsets_end = format_.data_row_offsets + 2 * row_count_;
-  PutU16(bytes_, kFreeSpaceOffset, static_cast<uint32_t>(rows_start_ - offsets_end));
+  PutU16(bytes_, kPageFreeSpaceOffset, static_cast<uint32_t>(rows_start_ - offsets_end));
   return static_cast<uint8_t>(index);
 }
 

@@ -16,7 +16,6 @@
 namespace vintrel::jet {
 
 // The owner word of a long-value page.
-inline constexpr uint32_t kLongValueOwner = 0x4C41564C;  // "LVAL"
 // A row number is one byte of a row pointer.
 inline constexpr size_t kMaxRowsPerPage = 255;
 

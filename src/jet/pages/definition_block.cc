@@ -11,7 +11,6 @@ namespace vintrel::jet {
 namespace {
 constexpr const char* kStructure = "table definition";
 constexpr size_t kBlockLengthOffset = 8;
-constexpr size_t kFreeSpaceOffset = 2;
 constexpr size_t kIndexCountEntryCount = 4;
 constexpr size_t kLongValueMapEntrySize = 10;
 constexpr uint16_t kEndOfList = 0xFFFF;
@@ -95,7 +94,7 @@ void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t
     page[0] = static_cast<uint8_t>(PageType::kTableDefinition);
     page[1] = 0x01;
     const size_t used = start + take + header;
-    PutU16(page, kFreeSpaceOffset, static_cast<uint32_t>(used < page_size ? page_size - used : 0));
+    PutU16(page, kPageFreeSpaceOffset, static_cast<uint32_t>(used < page_size ? page_size - used : 0));
     const uint32_t next = done < block.bytes.size() ? output.Allocate() : 0;
     PutU32(page, format.tdef_next_page, next);
     output.Write(number, page);

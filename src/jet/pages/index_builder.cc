@@ -8,7 +8,6 @@
 
 namespace vintrel::jet {
 namespace {
-constexpr size_t kFreeSpaceOffset = 2;
 constexpr size_t kLevelFlagOffset = 26;
 
 size_t CommonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
@@ -86,7 +85,7 @@ void IndexBuilder::WritePage(Level& level, uint32_t next) {
     const size_t bit = at - format_.index_first_entry;
     page[format_.index_entry_mask + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
   }
-  PutU16(page, kFreeSpaceOffset, static_cast<uint32_t>(format_.page_size - at));
+  PutU16(page, kPageFreeSpaceOffset, static_cast<uint32_t>(format_.page_size - at));
   output_.Write(level.number, page);
 
   if (!level.entries.empty()) {

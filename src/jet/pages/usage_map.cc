@@ -8,12 +8,10 @@
 namespace vintrel::jet {
 namespace {
 constexpr const char* kStructure = "usage map";
-constexpr size_t kInlineBitmapOffset = 5;
-constexpr size_t kMapPageBitmapOffset = 4;
 }  // namespace
 
 UsageMap::UsageMap(PageCache& pages, const Format& format, uint32_t row_pointer, uint32_t owner)
-    : pages_(pages), owner_(owner), pages_per_map_page_((format.page_size - 4) * 8) {
+    : pages_(pages), owner_(owner), pages_per_map_page_((format.page_size - kMapPageBitmapOffset) * 8) {
   RowPointer where = RowPointer::FromU32(row_pointer);
   DataPage page(pages.Get(where.page, kStructure), format, kStructure);
   RowSlot slot = page.Row(where.row);
@@ -24,11 +22,11 @@ UsageMap::UsageMap(PageCache& pages, const Format& format, uint32_t row_pointer,
   row_.assign(slot.bytes.bytes().begin(), slot.bytes.bytes().end());
   ByteView view(row_, kStructure, where.page);
   switch (view.U8(0)) {
-    case 0:
+    case kInlineMapForm:
       inline_form_ = true;
       first_page_ = view.U32(1);
       break;
-    case 1:
+    case kReferenceMapForm:
       inline_form_ = false;
       break;
     default:
@@ -56,7 +54,7 @@ std::optional<uint32_t> UsageMap::NextInBitmap(std::span<const uint8_t> bitmap, 
 std::optional<uint32_t> UsageMap::NextPage(uint32_t from) const {
   if (inline_form_) {
     // The constructor read the first-page field, so the row holds at least 5 bytes.
-    return NextInBitmap(std::span(row_).subspan(kInlineBitmapOffset), first_page_, from);
+    return NextInBitmap(std::span(row_).subspan(kInlineMapBitmapOffset), first_page_, from);
   }
   ByteView view(row_, kStructure, owner_);
   size_t map_count = (row_.size() - 1) / 4;

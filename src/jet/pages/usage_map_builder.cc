@@ -7,10 +7,6 @@
 
 namespace vintrel::jet {
 namespace {
-constexpr size_t kInlineBitmapOffset = 5;
-constexpr size_t kMapPageBitmapOffset = 4;
-constexpr uint8_t kInlineForm = 0x00;
-constexpr uint8_t kReferenceForm = 0x01;
 
 void SetBit(std::vector<uint8_t>& bytes, size_t at, uint64_t bit) {
   bytes[at + bit / 8] |= static_cast<uint8_t>(1u << (bit % 8));
@@ -20,16 +16,16 @@ void SetBit(std::vector<uint8_t>& bytes, size_t at, uint64_t bit) {
 std::vector<uint8_t> BuildUsageMap(const Format& format, const std::vector<uint32_t>& pages,
                                    PageOutput& output, std::vector<uint32_t>& map_pages) {
   std::vector<uint8_t> row(kUsageMapRowSize, 0);
-  const uint64_t inline_bits = (kUsageMapRowSize - kInlineBitmapOffset) * 8;
+  const uint64_t inline_bits = (kUsageMapRowSize - kInlineMapBitmapOffset) * 8;
   const uint32_t first = pages.empty() ? 0 : pages.front() / 8 * 8;
   if (pages.empty() || pages.back() - first < inline_bits) {
-    row[0] = kInlineForm;
+    row[0] = kInlineMapForm;
     PutU32(row, 1, first);
-    for (uint32_t page : pages) SetBit(row, kInlineBitmapOffset, page - first);
+    for (uint32_t page : pages) SetBit(row, kInlineMapBitmapOffset, page - first);
     return row;
   }
 
-  row[0] = kReferenceForm;
+  row[0] = kReferenceMapForm;
   const uint64_t per_map_page = (format.page_size - kMapPageBitmapOffset) * 8ULL;
   const size_t slots = (kUsageMapRowSize - 1) / 4;
   size_t next = 0;
@@ -57,13 +53,13 @@ std::vector<uint8_t> BuildGlobalFreeMap(const Format& format, PageOutput& output
   constexpr size_t kMinInlineBitmap = 64;
   // The map's row shares page 1 with one more map row of kUsageMapRowSize bytes.
   const size_t row_room = format.page_size - format.data_row_offsets - 4 - kUsageMapRowSize;
-  const size_t max_bitmap = (row_room - kInlineBitmapOffset) / kInlineGranule * kInlineGranule;
+  const size_t max_bitmap = (row_room - kInlineMapBitmapOffset) / kInlineGranule * kInlineGranule;
   const uint64_t count = output.page_count();
   const size_t bitmap = std::max(kMinInlineBitmap, (count + 8 * kInlineGranule - 1) / (8 * kInlineGranule) * kInlineGranule);
   if (bitmap <= max_bitmap) {
-    std::vector<uint8_t> row(kInlineBitmapOffset + bitmap, 0);
-    row[0] = kInlineForm;
-    for (uint64_t page = count; page < bitmap * 8; ++page) SetBit(row, kInlineBitmapOffset, page);
+    std::vector<uint8_t> row(kInlineMapBitmapOffset + bitmap, 0);
+    row[0] = kInlineMapForm;
+    for (uint64_t page = count; page < bitmap * 8; ++page) SetBit(row, kInlineMapBitmapOffset, page);
     return row;
   }
   // Map pages come after the rest; each covers per_map_page pages from k * per_map_page.
@@ -73,7 +69,7 @@ std::vector<uint8_t> BuildGlobalFreeMap(const Format& format, PageOutput& output
   const size_t slots = (kUsageMapRowSize - 1) / 4;
   if (maps > slots) throw JetError("The copy has more pages than a usage map covers.");
   std::vector<uint8_t> row(kUsageMapRowSize, 0);
-  row[0] = kReferenceForm;
+  row[0] = kReferenceMapForm;
   std::vector<uint32_t> numbers;
   for (uint64_t k = 0; k < maps; ++k) numbers.push_back(output.Allocate());
   const uint64_t end = output.page_count();
