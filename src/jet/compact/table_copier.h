@@ -5,30 +5,15 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <vector>
+#include <string>
 
 #include "jet/compact/content_digest.h"
+#include "jet/compact/map_rows.h"
 #include "jet/compact/renumbering.h"
 #include "jet/database.h"
 #include "jet/io/page_output.h"
-#include "jet/pages/data_page_builder.h"
 
 namespace vintrel::jet {
-
-// Usage-map rows of every table share pages whose owner word is 0, as in Jet's own files.
-class MapRows {
- public:
-  MapRows(const Format& format, PageOutput& output) : format_(format), output_(output) {}
-  // Stores a map row; returns its row pointer.
-  uint32_t Add(const std::vector<uint8_t>& row);
-  void Flush();
-
- private:
-  const Format& format_;
-  PageOutput& output_;
-  std::optional<DataPageBuilder> page_;
-};
 
 struct CopiedTable {
   uint64_t rows = 0;

@@ -1,0 +1,15 @@
+// The second step of a table's copy: every real index rebuilt over the rows' new places.
+#pragma once
+
+#include "jet/compact/copy_context.h"
+#include "jet/compact/row_moves.h"
+#include "jet/pages/definition_block.h"
+
+namespace vintrel::jet {
+
+// Builds each real index of the table anew from the source index's entries, the row
+// pointers translated through `moves` (sealed), and sets its entry count, usage map and
+// root in `block`.
+void RebuildIndexes(const CopyContext& copy, RowMoves& moves, DefinitionBlock& block);
+
+}  // namespace vintrel::jet

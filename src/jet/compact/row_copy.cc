@@ -1,0 +1,145 @@
+// Copies a table's rows in primary-key order, so that the copy reads in that order from
+// few pages. Each row is decoded, its id columns renumbered and its long values rewritten
+// before it is encoded again; where it went is recorded for the index rebuild.
+#include "jet/compact/row_copy.h"
+
+#include <optional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "jet/jet_error.h"
+#include "jet/pages/data_page.h"
+#include "jet/pages/data_page_builder.h"
+#include "jet/pages/row_encoder.h"
+#include "jet/table_reader.h"
+
+namespace vintrel::jet {
+namespace {
+constexpr const char* kStructure = "data page";
+constexpr int kMaxMoves = 4;
+
+// The bytes of the row a pointer addresses, following a moved row to where it lives.
+ByteView RowAt(PageCache& pages, const Format& format, uint32_t page, uint8_t row,
+               PageRef& keep) {
+  for (int moves = 0; moves < kMaxMoves; ++moves) {
+    keep = pages.Get(page, kStructure);
+    DataPage data(keep, format, kStructure);
+    RowSlot slot = data.Row(row);
+    if (slot.deleted && moves == 0) {
+      slot.bytes.Fail("an index refers to deleted row " + std::to_string(row));
+    }
+    if (!slot.moved) return slot.bytes;
+    RowPointer next = RowPointer::FromU32(slot.bytes.U32(0));
+    page = next.page;
+    row = next.row;
+  }
+  RaiseDamaged(kStructure, page, "a moved row is moved more than " + std::to_string(kMaxMoves) +
+                                     " times");
+}
+
+std::optional<size_t> PrimaryIndex(const TableDefinition& table) {
+  for (const LogicalIndex& index : table.logical_indexes) {
+    if (index.kind == kLogicalIndexPrimary && index.real_index < table.real_indexes.size()) {
+      return index.real_index;
+    }
+  }
+  return std::nullopt;
+}
+
+class RowCopier {
+ public:
+  RowCopier(const CopyContext& copy, RowMoves& moves)
+      : copy_(copy), table_(copy.table), encoder_(copy.format, copy.table), moves_(moves) {}
+
+  CopiedRows Run() {
+    PageCache& pages = copy_.source.pages();
+    std::vector<Field> fields;
+    std::optional<size_t> primary = PrimaryIndex(table_);
+    if (primary) {
+      IndexReader entries(pages, copy_.format, table_.real_indexes[*primary].root_page);
+      IndexEntry entry;
+      std::vector<size_t> var_offsets;
+      while (entries.Next(entry)) {
+        PageRef keep;
+        ByteView row = RowAt(pages, copy_.format, entry.data_page, entry.data_row, keep);
+        DecodeRow(pages, copy_.format, table_, row, var_offsets, fields);
+        AddRow(OldPointer(entry), fields);
+      }
+      SortMoves();
+      // Rows are taken once each (SortMoves refuses a second visit), so equal counts mean
+      // the primary index led to every live row.
+      const uint64_t live = CountLiveRows(copy_.source, table_);
+      if (live != result_.count) {
+        RaiseDamaged("index page", table_.page,
+                     "the primary key names " + std::to_string(result_.count) + " rows of the " +
+                         std::to_string(live) + " the table holds");
+      }
+    } else {
+      TableReader reader(pages, copy_.format, table_);
+      while (reader.Next(fields)) {
+        RowLocation at = reader.location();
+        AddRow(PackRowPointer(at.page, static_cast<uint8_t>(at.row)), fields);
+      }
+      SortMoves();
+    }
+    if (data_page_) {
+      copy_.output.Write(data_page_->number(), data_page_->bytes());
+      if (data_page_->Room() > 0) result_.open_page = data_page_->number();
+    }
+    for (auto& [column, writer] : result_.long_values) writer.Flush();
+    return std::move(result_);
+  }
+
+ private:
+  void SortMoves() {
+    if (moves_.Seal()) {
+      RaiseDamaged("index page", table_.page, "two index entries refer to the same row");
+    }
+  }
+
+  void AddRow(uint32_t old_pointer, std::vector<Field>& fields) {
+    for (size_t c : copy_.id_columns) {
+      Field& field = fields[c];
+      if (field.null || field.bytes.size() != 4) continue;
+      ByteView view(field.bytes, "data page", table_.page);
+      PutU32(field.bytes, 0,
+             static_cast<uint32_t>(copy_.renumbering.NewId(static_cast<int32_t>(view.U32(0)))));
+    }
+    encoder_.Encode(
+        fields,
+        [this](size_t column, std::span<const uint8_t> value) {
+          auto found = result_.long_values.try_emplace(table_.columns[column].number, copy_.format,
+                                                       copy_.output);
+          return found.first->second.Write(value);
+        },
+        row_);
+    if (!data_page_ || !data_page_->Fits(row_.size())) {
+      if (data_page_) copy_.output.Write(data_page_->number(), data_page_->bytes());
+      data_page_.emplace(copy_.format, copy_.output.Allocate(), copy_.owner);
+      result_.data_pages.push_back(data_page_->number());
+    }
+    uint8_t row = data_page_->Add(row_);
+    result_.digest.checksum += RowHash(fields);
+    moves_.Add(old_pointer, PackRowPointer(data_page_->number(), row));
+    ++result_.count;
+    result_.digest.rows = result_.count;
+  }
+
+  const CopyContext& copy_;
+  const TableDefinition& table_;
+  RowEncoder encoder_;
+  RowMoves& moves_;
+  std::vector<uint8_t> row_;
+  std::optional<DataPageBuilder> data_page_;
+  CopiedRows result_;
+};
+
+}  // namespace
+
+CopiedRows CopyRows(const CopyContext& copy, RowMoves& moves) {
+  return RowCopier(copy, moves).Run();
+}
+
+}  // namespace vintrel::jet

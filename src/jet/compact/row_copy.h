@@ -1,0 +1,30 @@
+// The first step of a table's copy: its live rows packed densely into new data pages, with
+// their long values on new long-value pages and their object ids renumbered.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "jet/compact/content_digest.h"
+#include "jet/compact/copy_context.h"
+#include "jet/compact/row_moves.h"
+#include "jet/pages/long_value_writer.h"
+
+namespace vintrel::jet {
+
+struct CopiedRows {
+  uint64_t count = 0;
+  TableDigest digest;  // of the rows as the copy holds them, summed from the source
+  std::vector<uint32_t> data_pages;
+  std::optional<uint32_t> open_page;  // the last data page, if it has room left
+  std::map<uint16_t, LongValueWriter> long_values;  // by column number, every page written
+};
+
+// Copies the rows in primary-key order when the table has a primary key, and in the order
+// they are stored otherwise; records each row's move from its source place in `moves`,
+// sealed on return.
+CopiedRows CopyRows(const CopyContext& copy, RowMoves& moves);
+
+}  // namespace vintrel::jet
