@@ -8,8 +8,6 @@ namespace vintrel::jet {
 namespace {
 
 constexpr const char* kStructure = "data page";
-// A moved row points at its new place; Jet moves a row at most once, more hops mean damage.
-constexpr int kMaxMoves = 4;
 
 // The row's variable-offset table: `var_count + 1` offsets, the last one ending the data.
 void ReadVarOffsets(const ByteView& row, const Format& format, size_t mask_size,
@@ -126,19 +124,6 @@ bool TableReader::AdvancePage() {
   return false;
 }
 
-ByteView TableReader::ResolveMoved(ByteView pointer_row, PageRef& keep) const {
-  // The row a moved row points at is itself flagged deleted, so that scans pass over it.
-  for (int moves = 0; moves < kMaxMoves; ++moves) {
-    RowPointer where = RowPointer::FromU32(pointer_row.U32(0));
-    keep = pages_.Get(where.page, kStructure);
-    DataPage target(keep, format_, kStructure);
-    RowSlot slot = target.Row(where.row);
-    if (!slot.moved) return slot.bytes;
-    pointer_row = slot.bytes;
-  }
-  pointer_row.Fail("a moved row is moved more than " + std::to_string(kMaxMoves) + " times");
-}
-
 bool TableReader::Next(std::vector<Field>& fields) {
   while (true) {
     if (!page_ || next_row_ >= page_->row_count()) {
@@ -149,7 +134,7 @@ bool TableReader::Next(std::vector<Field>& fields) {
     if (slot.deleted) continue;
     ByteView row = slot.bytes;
     PageRef keep;
-    if (slot.moved) row = ResolveMoved(row, keep);
+    if (slot.moved) row = FollowMovedRow(pages_, format_, row, keep);
     vintrel::jet::DecodeRow(pages_, format_, table_, row, var_offsets_, fields);
     return true;
   }

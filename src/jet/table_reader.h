@@ -50,7 +50,6 @@ class TableReader {
 
  private:
   bool AdvancePage();
-  ByteView ResolveMoved(ByteView pointer_row, PageRef& keep) const;
 
   PageCache& pages_;
   const Format& format_;

@@ -18,25 +18,14 @@
 namespace vintrel::jet {
 namespace {
 constexpr const char* kStructure = "data page";
-constexpr int kMaxMoves = 4;
 
 // The bytes of the row a pointer addresses, following a moved row to where it lives.
 ByteView RowAt(PageCache& pages, const Format& format, uint32_t page, uint8_t row,
                PageRef& keep) {
-  for (int moves = 0; moves < kMaxMoves; ++moves) {
-    keep = pages.Get(page, kStructure);
-    DataPage data(keep, format, kStructure);
-    RowSlot slot = data.Row(row);
-    if (slot.deleted && moves == 0) {
-      slot.bytes.Fail("an index refers to deleted row " + std::to_string(row));
-    }
-    if (!slot.moved) return slot.bytes;
-    RowPointer next = RowPointer::FromU32(slot.bytes.U32(0));
-    page = next.page;
-    row = next.row;
-  }
-  RaiseDamaged(kStructure, page, "a moved row is moved more than " + std::to_string(kMaxMoves) +
-                                     " times");
+  keep = pages.Get(page, kStructure);
+  RowSlot slot = DataPage(keep, format, kStructure).Row(row);
+  if (slot.deleted) slot.bytes.Fail("an index refers to deleted row " + std::to_string(row));
+  return slot.moved ? FollowMovedRow(pages, format, slot.bytes, keep) : slot.bytes;
 }
 
 std::optional<size_t> PrimaryIndex(const TableDefinition& table) {

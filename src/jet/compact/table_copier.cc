@@ -10,17 +10,10 @@
 #include "jet/compact/index_rebuild.h"
 #include "jet/compact/row_copy.h"
 #include "jet/compact/row_moves.h"
+#include "jet/io/file_io.h"
 #include "jet/pages/definition_block.h"
 
 namespace vintrel::jet {
-namespace {
-
-std::string DirectoryOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-}  // namespace
 
 CopiedTable CopyTable(Database& source, const TableToCopy& table, const Renumbering& renumbering,
                       PageOutput& output, MapRows& maps) {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "jet/pages/table_definition.h"
+
 namespace vintrel::jet {
 
 DataPage::DataPage(PageRef page, const Format& format, const char* structure)
@@ -31,6 +33,19 @@ RowSlot DataPage::Row(uint16_t index) const {
                std::to_string(end));
   }
   return {view_.Sub(start, end - start), deleted, (raw & kRowOverflow) != 0};
+}
+
+ByteView FollowMovedRow(PageCache& pages, const Format& format, ByteView pointer_row, PageRef& keep) {
+  // The row a moved row points at is itself flagged deleted, so that scans pass over it.
+  for (int moves = 0; moves < kMaxRowMoves; ++moves) {
+    RowPointer where = RowPointer::FromU32(pointer_row.U32(0));
+    keep = pages.Get(where.page, "data page");
+    DataPage target(keep, format, "data page");
+    RowSlot slot = target.Row(where.row);
+    if (!slot.moved) return slot.bytes;
+    pointer_row = slot.bytes;
+  }
+  pointer_row.Fail("a moved row is moved more than " + std::to_string(kMaxRowMoves) + " times");
 }
 
 }  // namespace vintrel::jet

@@ -39,4 +39,9 @@ class DataPage {
   uint16_t row_count_;
 };
 
+// The bytes of the row a moved row's pointer leads to; `keep` holds that row's page. Jet
+// moves a row at most once, so more than kMaxRowMoves hops mean damage.
+inline constexpr int kMaxRowMoves = 4;
+ByteView FollowMovedRow(PageCache& pages, const Format& format, ByteView pointer_row, PageRef& keep);
+
 }  // namespace vintrel::jet
