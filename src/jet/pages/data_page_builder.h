@@ -1,5 +1,5 @@
 // Builds a data page (type 0x01) of table rows, long values or usage maps; the layout is
-// the one DataPage reads (jet/data_page.h):
+// the one DataPage reads (jet/pages/data_page.h):
 //
 //   0 0x01 | 1 0x01 | 2 (2) free space | 4 (4) owner | 8 (4) 0 | 12 (2) row count
 //   14.. row offsets, 2 bytes each | free space | rows, the first one at the page end

@@ -1,5 +1,6 @@
 #include "jet/pages/usage_map.h"
 
+#include <algorithm>
 #include <string>
 
 #include "jet/pages/data_page.h"
@@ -51,35 +52,47 @@ std::optional<uint32_t> UsageMap::NextInBitmap(std::span<const uint8_t> bitmap, 
   return std::nullopt;
 }
 
-std::optional<uint32_t> UsageMap::NextPage(uint32_t from) const {
+std::optional<uint32_t> UsageMap::NextPage(uint32_t from, uint32_t end) const {
+  std::optional<uint32_t> found;
   if (inline_form_) {
     // The constructor read the first-page field, so the row holds at least 5 bytes.
-    return NextInBitmap(std::span(row_).subspan(kInlineMapBitmapOffset), first_page_, from);
+    found = NextInBitmap(std::span(row_).subspan(kInlineMapBitmapOffset), first_page_, from);
+    return found && *found < end ? found : std::nullopt;
   }
   ByteView view(row_, kStructure, owner_);
-  size_t map_count = (row_.size() - 1) / 4;
-  for (size_t k = from / pages_per_map_page_; k < map_count; ++k) {
+  const size_t map_count = SlotsBefore(end);
+  for (size_t k = from / pages_per_map_page_; k < map_count && !found; ++k) {
     uint32_t map_page = view.U32(1 + k * 4);
     if (map_page == 0) continue;
     PageRef page = pages_.GetTyped(map_page, PageType::kUsageMap, kStructure);
     ByteView bitmap = page->View(kStructure);
     uint64_t first = static_cast<uint64_t>(k) * pages_per_map_page_;
     if (first > UINT32_MAX) break;
-    auto found = NextInBitmap(bitmap.bytes().subspan(kMapPageBitmapOffset),
-                              static_cast<uint32_t>(first), from);
-    if (found) return found;
+    found = NextInBitmap(bitmap.bytes().subspan(kMapPageBitmapOffset),
+                         static_cast<uint32_t>(first), from);
   }
-  return std::nullopt;
+  return found && *found < end ? found : std::nullopt;
 }
 
-std::vector<uint32_t> UsageMap::MapPages() const {
+std::vector<uint32_t> UsageMap::MapPages(uint32_t end) const {
   std::vector<uint32_t> map_pages;
   if (inline_form_) return map_pages;
   ByteView view(row_, kStructure, owner_);
-  for (size_t k = 0; k < (row_.size() - 1) / 4; ++k) {
+  for (size_t k = 0; k < SlotsBefore(end); ++k) {
     if (uint32_t page = view.U32(1 + k * 4); page != 0) map_pages.push_back(page);
   }
   return map_pages;
+}
+
+uint64_t UsageMap::CoverEnd() const {
+  if (inline_form_) return first_page_ + 8ULL * (row_.size() - kInlineMapBitmapOffset);
+  return static_cast<uint64_t>((row_.size() - 1) / 4) * pages_per_map_page_;
+}
+
+size_t UsageMap::SlotsBefore(uint32_t end) const {
+  const uint64_t covering =
+      (static_cast<uint64_t>(end) + pages_per_map_page_ - 1) / pages_per_map_page_;
+  return std::min<uint64_t>((row_.size() - 1) / 4, covering);
 }
 
 }  // namespace vintrel::jet

@@ -23,14 +23,21 @@ class UsageMap {
   // `row_pointer` addresses the map's row; `owner` is the definition page of its table.
   UsageMap(PageCache& pages, const Format& format, uint32_t row_pointer, uint32_t owner);
 
-  // The first page at or after `from` that the map marks as used.
-  std::optional<uint32_t> NextPage(uint32_t from) const;
-  // The usage-map pages (type 0x05) a reference-form map keeps its bitmaps on.
-  std::vector<uint32_t> MapPages() const;
+  // The first page in [from, end) that the map marks as used. A reference-form map's
+  // slots that cover only pages at or past `end` are not read.
+  std::optional<uint32_t> NextPage(uint32_t from, uint32_t end = UINT32_MAX) const;
+  // The usage-map pages (type 0x05) a reference-form map keeps its bitmaps on, for the
+  // slots that cover pages before `end`.
+  std::vector<uint32_t> MapPages(uint32_t end = UINT32_MAX) const;
+  // One past the last page the map can mark: the end of the inline bitmap, or of what
+  // the reference form's slots cover.
+  uint64_t CoverEnd() const;
 
  private:
   std::optional<uint32_t> NextInBitmap(std::span<const uint8_t> bitmap, uint32_t first,
                                        uint32_t from) const;
+  // The number of reference-form slots that cover a page before `end`.
+  size_t SlotsBefore(uint32_t end) const;
 
   PageCache& pages_;
   uint32_t owner_;

@@ -1,4 +1,4 @@
-// Builds the row of a usage map (the layout is drawn in jet/usage_map.h) for a set of
+// Builds the row of a usage map (the layout is drawn in jet/pages/usage_map.h) for a set of
 // pages. Maps are rows of 69 bytes, as Jet makes them: the inline form (a first page and
 // a 64-byte bitmap) when the pages lie within 512 of each other, and otherwise the
 // reference form, whose map pages (type 0x05) this writes as well.

@@ -1,5 +1,5 @@
 // The JetEngine of the POSIX platform: CompactDatabase through our own Jet engine
-// (jet/write/compact_database.h), taking the OLE DB connection strings the compaction
+// (jet/compact/compact_database.h), taking the OLE DB connection strings the compaction
 // builds.
 #pragma once
 

@@ -36,7 +36,7 @@ class IntegrityCheckTest : public ::testing::Test {
 
   std::vector<std::string> Check(const std::vector<uint8_t>& bytes) {
     auto database = Database::OpenBytes(bytes, "damaged.mdb");
-    return CheckIntegrity(*database);
+    return CheckIntegrity(*database).faults;
   }
 
   // A data page of an indexed user table holding at least two rows.
