@@ -1,29 +1,16 @@
 #include "scratch_file.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
 namespace vintrel::jet::testing {
 
-ScratchDirectory::ScratchDirectory() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vintrel-write-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-ScratchDirectory::~ScratchDirectory() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-Descriptor ScratchDirectory::Create(const std::string& name) const {
-  Descriptor file(::open(Path(name).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-  if (!file.valid()) throw std::runtime_error("cannot create " + Path(name));
+Descriptor CreateFile(const std::string& path) {
+  Descriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+  if (!file.valid()) throw std::runtime_error("cannot create " + path);
   return file;
 }
 

@@ -1,29 +1,20 @@
-// A file in a fresh temporary directory, removed with the directory afterwards.
+// The engine's tests work on files in a scratch directory: new ones handed to PageOutput,
+// and whole files read and written as bytes.
 #pragma once
 
-#include <filesystem>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "jet/io/file_io.h"
+#include "scratch_directory.h"
 
 namespace vintrel::jet::testing {
 
-class ScratchDirectory {
- public:
-  ScratchDirectory();
-  ~ScratchDirectory();
-  ScratchDirectory(const ScratchDirectory&) = delete;
-  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+using vintrel::testing::ScratchDirectory;
 
-  std::string Path(const std::string& name) const { return (path_ / name).string(); }
-  // A PageOutput-ready descriptor of a new file `name`.
-  Descriptor Create(const std::string& name) const;
-
- private:
-  std::filesystem::path path_;
-};
-
+// A PageOutput-ready descriptor of a new file.
+Descriptor CreateFile(const std::string& path);
 std::vector<uint8_t> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 

@@ -8,14 +8,14 @@
 #include <filesystem>
 
 #include "platform/posix/posix_directory_lock.h"
-#include "temp_directory.h"
+#include "scratch_directory.h"
 
 namespace vintrel {
 namespace {
 
 using testing::ListDirectory;
 using testing::ReadFile;
-using testing::TempDirectory;
+using testing::WorkingDirectory;
 using testing::WriteFile;
 
 struct Outcome {
@@ -34,7 +34,7 @@ Outcome RunConsole() {
 }
 
 TEST(ConsoleTest, EmptyDirectoryPrintsSixNotFoundEntriesAndCreatesNothing) {
-  TempDirectory directory;
+  WorkingDirectory directory;
   const Outcome outcome = RunConsole();
 
   EXPECT_EQ(outcome.status, 0);
@@ -45,7 +45,7 @@ TEST(ConsoleTest, EmptyDirectoryPrintsSixNotFoundEntriesAndCreatesNothing) {
 }
 
 TEST(ConsoleTest, LoneScratchFileBecomesTheDatabaseWithTheSameBytes) {
-  TempDirectory directory;
+  WorkingDirectory directory;
   const std::string bytes("\x00\x01\x00\x00Standard Jet DB\xff\r\n", 22);
   WriteFile("lift1.mdb", bytes);
 
@@ -58,7 +58,7 @@ TEST(ConsoleTest, LoneScratchFileBecomesTheDatabaseWithTheSameBytes) {
 }
 
 TEST(ConsoleTest, FailureGoesToStandardErrorWithExitStatusOne) {
-  TempDirectory directory;
+  WorkingDirectory directory;
   WriteFile("lift.mdb", "data");
 
   const Outcome outcome = RunConsole();
@@ -72,7 +72,7 @@ TEST(ConsoleTest, FailureGoesToStandardErrorWithExitStatusOne) {
 // The moment that lost a database: another copy has published lift1.mdb and still works on
 // lift.mdb. This one must not take lift1.mdb for a left-over.
 TEST(ConsoleTest, SecondCopyInTheSameFolderChangesNothingAndSaysWhy) {
-  TempDirectory directory;
+  WorkingDirectory directory;
   WriteFile("lift.mdb", "data");
   WriteFile("lift1.mdb", "compacted");
   const PosixDirectoryLock firstCopy;

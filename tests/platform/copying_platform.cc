@@ -9,7 +9,7 @@
 #include "platform/posix/connection_string.h"
 #include "platform/posix/posix_directory_lock.h"
 #include "platform/posix/posix_file_system.h"
-#include "temp_directory.h"
+#include "scratch_directory.h"
 #include "text/utf.h"
 
 namespace vintrel::testing {

@@ -7,7 +7,7 @@
 #include "compaction/database_list.h"
 #include "compaction/run_compaction.h"
 #include "copying_platform.h"
-#include "temp_directory.h"
+#include "scratch_directory.h"
 #include "text/utf.h"
 
 namespace vintrel {
@@ -17,7 +17,7 @@ using testing::CopyingPlatform;
 using testing::ListDirectory;
 using testing::ReadFile;
 using testing::RecordingHost;
-using testing::TempDirectory;
+using testing::WorkingDirectory;
 using testing::WriteFile;
 
 constexpr int kStopped = 77;
@@ -69,7 +69,7 @@ TEST(CrashSafetyTest, StopBetweenAnyTwoPlatformCalls) {
   int stopBefore = 0;
   for (;; ++stopBefore) {
     SCOPED_TRACE("stopped before platform call " + std::to_string(stopBefore));
-    TempDirectory directory;
+    WorkingDirectory directory;
     LayOutSixDatabases();
     const bool stopped = RunStoppedPass(stopBefore, -1);
     ExpectEveryDatabaseWholeAfterAnotherPass();
@@ -84,7 +84,7 @@ TEST(CrashSafetyTest, StopBetweenAnyTwoPlatformCalls) {
 TEST(CrashSafetyTest, StopWhileACopyIsHalfWritten) {
   for (int copy = 0; copy < 6; ++copy) {
     SCOPED_TRACE("stopped in copy " + std::to_string(copy));
-    TempDirectory directory;
+    WorkingDirectory directory;
     LayOutSixDatabases();
     EXPECT_TRUE(RunStoppedPass(-1, copy));
     ExpectEveryDatabaseWholeAfterAnotherPass();

@@ -8,14 +8,14 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "temp_directory.h"
+#include "scratch_directory.h"
 
 namespace vintrel {
 namespace {
 
 using testing::ListDirectory;
 using testing::ReadFile;
-using testing::TempDirectory;
+using testing::WorkingDirectory;
 
 namespace fs = std::filesystem;
 
@@ -42,7 +42,7 @@ std::string RunCommand(const std::string& command, int& status) {
 TEST(NativeCompactionEndToEndTest, SixDatabasesBecomeTheirCompactedCopies) {
   const fs::path corpus = fs::path(VINTREL_FIXTURES) / "jet4";
   if (!fs::is_directory(corpus)) GTEST_SKIP() << "the fixture corpus " << VINTREL_FIXTURES << " is absent";
-  TempDirectory directory;
+  WorkingDirectory directory;
   for (const auto& [name, fixture] : kDatabases) {
     fs::copy_file(corpus / fixture, name);
     fs::permissions(name, fs::perms::owner_write, fs::perm_options::add);  // the corpus is read-only

@@ -9,7 +9,7 @@
 
 #include "compaction/raised_error.h"
 #include "platform/posix/native_jet_engine.h"
-#include "temp_directory.h"
+#include "scratch_directory.h"
 #include "text/utf.h"
 
 namespace vintrel {
@@ -17,7 +17,7 @@ namespace {
 
 using testing::ListDirectory;
 using testing::ReadFile;
-using testing::TempDirectory;
+using testing::WorkingDirectory;
 using testing::WriteFile;
 
 const std::u16string kPrefix = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
@@ -51,7 +51,7 @@ std::string CompactLift(const std::u16string& destination_suffix = u";Jet OLEDB:
 
 TEST(NativeJetEngineTest, CompactsANameInTheCurrentDirectoryIntoAJet4Copy) {
   REQUIRE_FIXTURES();
-  TempDirectory directory;
+  WorkingDirectory directory;
   std::filesystem::copy_file(Fixture("delTestV2000.mdb"), "lift.mdb");
   const std::string before = ReadFile("lift.mdb");
 
@@ -66,7 +66,7 @@ TEST(NativeJetEngineTest, CompactsANameInTheCurrentDirectoryIntoAJet4Copy) {
 
 TEST(NativeJetEngineTest, AbsentEngineTypeKeepsTheFormatAndOtherTypesAreRefused) {
   REQUIRE_FIXTURES();
-  TempDirectory directory;
+  WorkingDirectory directory;
   std::filesystem::copy_file(Fixture("emptyV2000.mdb"), "lift.mdb");
   EXPECT_EQ(CompactLift(u""), "");
   std::filesystem::remove("lift1.mdb");
@@ -76,7 +76,7 @@ TEST(NativeJetEngineTest, AbsentEngineTypeKeepsTheFormatAndOtherTypesAreRefused)
 }
 
 TEST(NativeJetEngineTest, ConnectionStringsNeedTheJetProviderAndADataSource) {
-  TempDirectory directory;
+  WorkingDirectory directory;
   const std::string missing_provider = "Provider cannot be found. It may not be properly installed.";
   EXPECT_EQ(Compact(u"Provider=SQLOLEDB;Data Source=lift.mdb", kPrefix + u"lift1.mdb"), missing_provider);
   EXPECT_EQ(Compact(u"Data Source=lift.mdb", kPrefix + u"lift1.mdb"), missing_provider);
@@ -91,7 +91,7 @@ TEST(NativeJetEngineTest, ConnectionStringsNeedTheJetProviderAndADataSource) {
 }
 
 TEST(NativeJetEngineTest, EngineFailuresCarryTheirDescriptionsAndLeaveNoCopy) {
-  TempDirectory directory;
+  WorkingDirectory directory;
   EXPECT_EQ(CompactLift(), "Could not find file '" + FullPath("lift.mdb") + "'.");
   WriteFile("lift.mdb", "data");
   EXPECT_EQ(CompactLift(), "Unrecognized database format '" + FullPath("lift.mdb") + "'.");
@@ -104,7 +104,7 @@ TEST(NativeJetEngineTest, EngineFailuresCarryTheirDescriptionsAndLeaveNoCopy) {
 
 TEST(NativeJetEngineTest, ASourceBeingCompactedElsewhereIsInUse) {
   REQUIRE_FIXTURES();
-  TempDirectory directory;
+  WorkingDirectory directory;
   std::filesystem::copy_file(Fixture("emptyV2000.mdb"), "lift.mdb");
   // Another compaction holds the source's lock, as CompactDatabase takes it.
   int other = ::open("lift.mdb", O_RDONLY);

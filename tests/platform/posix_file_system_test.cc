@@ -9,7 +9,7 @@
 
 #include "compaction/raised_error.h"
 #include "raised_description.h"
-#include "temp_directory.h"
+#include "scratch_directory.h"
 
 namespace vintrel {
 namespace {
@@ -17,12 +17,12 @@ namespace {
 using testing::DescriptionOf;
 using testing::ListDirectory;
 using testing::ReadFile;
-using testing::TempDirectory;
+using testing::WorkingDirectory;
 using testing::WriteFile;
 
 class PosixFileSystemTest : public ::testing::Test {
  protected:
-  TempDirectory directory_;
+  WorkingDirectory directory_;
   PosixFileSystem fileSystem_;
 };
 

@@ -6,7 +6,7 @@
 
 #include "compaction/run_compaction.h"
 #include "copying_platform.h"
-#include "temp_directory.h"
+#include "scratch_directory.h"
 
 namespace vintrel {
 namespace {
@@ -15,13 +15,13 @@ using testing::CopyingPlatform;
 using testing::ListDirectory;
 using testing::ReadFile;
 using testing::RecordingHost;
-using testing::TempDirectory;
+using testing::WorkingDirectory;
 using testing::WriteFile;
 using Names = std::vector<std::string>;
 
 class RealDirectoryPassTest : public ::testing::Test {
  protected:
-  TempDirectory directory_;
+  WorkingDirectory directory_;
   CopyingPlatform platform_;
   RecordingHost host_{platform_};
 };

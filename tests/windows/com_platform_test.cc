@@ -1,7 +1,10 @@
 // The COM platform against the system's own Scripting Runtime (Wine's, in CI).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "compaction/raised_error.h"
 #include "platform/windows/com_apartment.h"
@@ -28,13 +31,13 @@ class ComPlatformTest : public ::testing::Test {
   }
 
   ComApartment apartment_;
-  testing::ScratchDirectory directory_;
+  testing::WorkingDirectory directory_;
   ComObjectFactory objects_;
   std::shared_ptr<FileSystem> fileSystem_;
 };
 
 TEST_F(ComPlatformTest, FileExistsSeesFilesOfTheCurrentDirectoryOnly) {
-  directory_.Write(L"lift.mdb", "data");
+  testing::WriteFile(L"lift.mdb", "data");
   ::CreateDirectoryW(L"log.mdb", nullptr);
   EXPECT_TRUE(fileSystem_->FileExists(u"lift.mdb"));
   EXPECT_FALSE(fileSystem_->FileExists(u"lift1.mdb"));
@@ -43,15 +46,15 @@ TEST_F(ComPlatformTest, FileExistsSeesFilesOfTheCurrentDirectoryOnly) {
 }
 
 TEST_F(ComPlatformTest, DeleteFileRemovesAWritableFile) {
-  directory_.Write(L"lift1.mdb", "scratch");
+  testing::WriteFile(L"lift1.mdb", "scratch");
   fileSystem_->DeleteFile(u"lift1.mdb", false);
-  EXPECT_FALSE(directory_.Exists(L"lift1.mdb"));
+  EXPECT_FALSE(std::filesystem::is_regular_file(L"lift1.mdb"));
 }
 
 TEST_F(ComPlatformTest, DeleteFileWithoutForceLeavesAReadOnlyFile) {
-  directory_.Write(L"lift1.mdb", "scratch", /*readOnly=*/true);
+  testing::WriteFile(L"lift1.mdb", "scratch", /*readOnly=*/true);
   EXPECT_EQ(DescriptionOf([&] { fileSystem_->DeleteFile(u"lift1.mdb", false); }), u"Permission denied");
-  EXPECT_EQ(directory_.Read(L"lift1.mdb"), "scratch");
+  EXPECT_EQ(testing::ReadFile(L"lift1.mdb"), "scratch");
 }
 
 TEST_F(ComPlatformTest, MissingFilesAreNotFound) {
@@ -60,8 +63,8 @@ TEST_F(ComPlatformTest, MissingFilesAreNotFound) {
 }
 
 TEST_F(ComPlatformTest, FileDeleteAndRenameSucceedOrRaiseADescription) {
-  directory_.Write(L"lift.mdb", "database");
-  directory_.Write(L"lift1.mdb", "compacted");
+  testing::WriteFile(L"lift.mdb", "database");
+  testing::WriteFile(L"lift1.mdb", "compacted");
   const std::shared_ptr<File> database = fileSystem_->GetFile(u"lift.mdb");
   const std::shared_ptr<File> scratch = fileSystem_->GetFile(u"lift1.mdb");
   ASSERT_NE(database, nullptr);
@@ -69,13 +72,13 @@ TEST_F(ComPlatformTest, FileDeleteAndRenameSucceedOrRaiseADescription) {
   if (RunningUnderWine()) {
     EXPECT_NE(DescriptionOf([&] { database->Delete(false); }), u"");
     EXPECT_NE(DescriptionOf([&] { scratch->SetName(u"lift.mdb"); }), u"");
-    EXPECT_EQ(directory_.Listing(), L"lift.mdb lift1.mdb ");
+    EXPECT_EQ(testing::ListDirectory(), (std::vector<std::string>{"lift.mdb", "lift1.mdb"}));
     return;
   }
   database->Delete(false);
   scratch->SetName(u"lift.mdb");
-  EXPECT_EQ(directory_.Read(L"lift.mdb"), "compacted");
-  EXPECT_EQ(directory_.Listing(), L"lift.mdb ");
+  EXPECT_EQ(testing::ReadFile(L"lift.mdb"), "compacted");
+  EXPECT_EQ(testing::ListDirectory(), std::vector<std::string>{"lift.mdb"});
 }
 
 TEST_F(ComPlatformTest, CreatingAnUnavailableClassRaisesADescription) {

@@ -2,6 +2,9 @@
 // installed (Wine), creating the engine fails: the error box must say why, and no file changes.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "message_box_watcher.h"
 #include "platform/windows/com_apartment.h"
 #include "platform/windows/com_object_factory.h"
@@ -14,11 +17,11 @@ namespace {
 
 TEST(WholeRunTest, AFailedPassShowsItsDescriptionAndChangesNoFile) {
   const ComApartment apartment;
-  const testing::ScratchDirectory directory;
+  const testing::WorkingDirectory directory;
   // Not a database: should Jet be installed, compacting it fails too.
-  directory.Write(L"lift.mdb", "not a Jet database");
-  directory.Write(L"prof.mdb", "another");
-  directory.Write(L"log1.mdb", "left over");
+  testing::WriteFile(L"lift.mdb", "not a Jet database");
+  testing::WriteFile(L"prof.mdb", "another");
+  testing::WriteFile(L"log1.mdb", "left over");
   ComObjectFactory objects;
   testing::MessageBoxWatcher watcher;
   {
@@ -33,10 +36,10 @@ TEST(WholeRunTest, AFailedPassShowsItsDescriptionAndChangesNoFile) {
     EXPECT_EQ(::GetWindowTextLengthW(::GetDlgItem(frmMain.window(), layout::kText1Id)), 0);
     EXPECT_NE(frmMain.fileSystem, nullptr);
   }
-  EXPECT_EQ(directory.Listing(), L"lift.mdb log1.mdb prof.mdb ");
-  EXPECT_EQ(directory.Read(L"lift.mdb"), "not a Jet database");
-  EXPECT_EQ(directory.Read(L"prof.mdb"), "another");
-  EXPECT_EQ(directory.Read(L"log1.mdb"), "left over");
+  EXPECT_EQ(testing::ListDirectory(), (std::vector<std::string>{"lift.mdb", "log1.mdb", "prof.mdb"}));
+  EXPECT_EQ(testing::ReadFile(L"lift.mdb"), "not a Jet database");
+  EXPECT_EQ(testing::ReadFile(L"prof.mdb"), "another");
+  EXPECT_EQ(testing::ReadFile(L"log1.mdb"), "left over");
 }
 
 }  // namespace

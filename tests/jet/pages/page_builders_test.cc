@@ -33,7 +33,7 @@ std::vector<uint8_t> Bytes(size_t size, uint8_t seed) {
 // A database-shaped file: pages written through PageOutput, read through a PageCache.
 class BuiltFile {
  public:
-  BuiltFile() : output_(dir_.Create("built.mdb"), dir_.Path("built.mdb"), kFormat.page_size) {
+  BuiltFile() : output_(testing::CreateFile(dir_.Path("built.mdb")), dir_.Path("built.mdb"), kFormat.page_size) {
     output_.Reserve(0);
   }
   PageOutput& output() { return output_; }
