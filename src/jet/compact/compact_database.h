@@ -8,7 +8,7 @@
 // rows, free pages, pages nothing owns) is left out.
 //
 // The definitions move to the front of the copy, which renumbers the tables: see
-// renumbering.h. The copy has no free pages; README.md in this folder gives its page order.
+// renumbering.h. The copy has no free pages; docs/jet-format.md gives its page order.
 #pragma once
 
 #include <cstdint>
