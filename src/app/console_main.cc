@@ -1,11 +1,75 @@
-// vintrel-console: one compaction pass over the current directory, without a window.
+// vintrel-console: one compaction pass over the current directory (or the one -C names),
+// without a window. Exit statuses: 0 the pass ended, 1 it stopped at a failure, 2 it never
+// started (a command line it does not understand, or a directory it cannot enter).
+#include <getopt.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 
 #include "compaction/run_compaction.h"
 #include "platform/posix/posix_object_factory.h"
 #include "ui/console/console_host.h"
 
-int main() {
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: vintrel-console [-C DIR]\n"
+    "Compacts the Jet databases lift.mdb, log.mdb, prof.mdb, rang_lift.mdb, rang_log.mdb and\n"
+    "rang_prof.mdb in place, in the current directory, and prints one line for each.\n"
+    "\n"
+    "  -C, --directory=DIR  compact the databases in DIR instead\n"
+    "  -h, --help           print this help and exit\n"
+    "      --version        print the version and exit\n"
+    "\n"
+    "Exit status: 0 when the pass ended, 1 when it stopped at a failure (described on\n"
+    "standard error), 2 when it never started (a wrong command line, or DIR cannot be\n"
+    "entered).\n";
+
+constexpr int kVersionOption = 256;
+
+constexpr option kOptions[] = {
+    {"directory", required_argument, nullptr, 'C'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersionOption},
+    {nullptr, 0, nullptr, 0},
+};
+
+int WrongCommandLine() {
+  std::cerr << kUsage;
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* directory = nullptr;
+  // getopt_long reports an unknown option or a missing DIR itself, in its usual words.
+  for (int option; (option = getopt_long(argc, argv, "C:h", kOptions, nullptr)) != -1;) {
+    switch (option) {
+      case 'C':
+        directory = optarg;
+        break;
+      case 'h':
+        std::cout << kUsage;
+        return 0;
+      case kVersionOption:
+        std::cout << "vintrel-console " VINTREL_VERSION "\n";
+        return 0;
+      default:
+        return WrongCommandLine();
+    }
+  }
+  if (optind < argc) {
+    std::cerr << "vintrel-console: unexpected argument '" << argv[optind] << "'\n";
+    return WrongCommandLine();
+  }
+  if (directory != nullptr && ::chdir(directory) != 0) {
+    std::cerr << "vintrel-console: cannot enter '" << directory << "': " << std::strerror(errno) << "\n";
+    return 2;
+  }
+
   vintrel::PosixObjectFactory objects;
   vintrel::ConsoleHost host(objects, std::cout, std::cerr);
   vintrel::RunCompaction(host);

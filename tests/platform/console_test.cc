@@ -1,4 +1,5 @@
-// The console front-end as a user runs it: in the current directory, with no arguments.
+// The console front-end as a user runs it: in the current directory, with no arguments or
+// with the options of its command line.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,10 +22,12 @@ using testing::WriteFile;
 struct Outcome {
   int status;
   std::string output;
+  bool operator==(const Outcome&) const = default;
 };
 
-Outcome RunConsole() {
-  FILE* pipe = ::popen(VINTREL_CONSOLE " 2>&1", "r");
+// `tail` follows the program on the shell's command line: its arguments and redirections.
+Outcome RunConsole(const std::string& tail = "2>&1") {
+  FILE* pipe = ::popen((VINTREL_CONSOLE " " + tail).c_str(), "r");
   std::string output;
   std::array<char, 256> buffer;
   size_t read;
@@ -84,6 +87,51 @@ TEST(ConsoleTest, SecondCopyInTheSameFolderChangesNothingAndSaysWhy) {
                                 std::filesystem::current_path().string() + "'.\n");
   EXPECT_EQ(ReadFile("lift.mdb"), "data");
   EXPECT_EQ(ReadFile("lift1.mdb"), "compacted");
+}
+
+// A scratch file the pass would rename: its staying put shows that no pass ran.
+TEST(ConsoleTest, HelpAndVersionGoToStandardOutputAndRunNoPass) {
+  WorkingDirectory directory;
+  WriteFile("lift1.mdb", "copy");
+
+  const Outcome help = RunConsole("--help 2>/dev/null");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.output.starts_with("Usage: vintrel-console [-C DIR]\n")) << help.output;
+  EXPECT_EQ(RunConsole("-h 2>/dev/null").output, help.output);
+
+  const Outcome version = RunConsole("--version 2>/dev/null");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output, "vintrel-console " VINTREL_VERSION "\n");
+
+  EXPECT_EQ(ListDirectory(), std::vector<std::string>{"lift1.mdb"});
+}
+
+TEST(ConsoleTest, WrongCommandLineOrMissingDirectoryGivesStatusTwoAndRunsNoPass) {
+  WorkingDirectory directory;
+  WriteFile("lift1.mdb", "copy");
+
+  for (const char* arguments : {"--hepl", "-x", "extra", "-C", "-C missing"}) {
+    SCOPED_TRACE(arguments);
+    EXPECT_EQ(RunConsole(std::string(arguments) + " 2>/dev/null"), (Outcome{2, ""}));
+  }
+  const std::string errors = RunConsole("--hepl 2>&1 >/dev/null").output;
+  EXPECT_NE(errors.find("Usage: vintrel-console"), std::string::npos) << errors;
+  EXPECT_EQ(ListDirectory(), std::vector<std::string>{"lift1.mdb"});
+}
+
+TEST(ConsoleTest, DirectoryOptionRunsThePassThereAndLeavesTheCurrentOneAlone) {
+  WorkingDirectory directory;
+  WriteFile("lift1.mdb", "here");
+  std::filesystem::create_directory("other folder");
+  WriteFile("other folder/lift1.mdb", "there");
+
+  const Outcome outcome = RunConsole("--directory 'other folder' 2>&1");
+
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_TRUE(outcome.output.starts_with("lift.mdb not found\r\n")) << outcome.output;
+  EXPECT_EQ(ReadFile("other folder/lift.mdb"), "there");
+  EXPECT_FALSE(std::filesystem::exists("other folder/lift1.mdb"));
+  EXPECT_EQ(ListDirectory(), (std::vector<std::string>{"lift1.mdb", "other folder"}));
 }
 
 }  // namespace
