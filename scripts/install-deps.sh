@@ -49,6 +49,11 @@ esac
 install_missing "${packages[@]}"
 [ "$purpose" = test ] || exit 0
 
+# Where 32-bit code cannot run, the Windows tests are built for x86_64 and run under wine64.
+if [ "$("$root/scripts/windows-arch.sh")" != 32 ]; then
+  install_missing g++-mingw-w64-x86-64-posix wine64
+fi
+
 # The Jet oracle tests' Node packages, at the versions their package-lock.json pins.
 oracle_dir="$root/tests/jet/oracle"
 locked_reader=$(node -p "require('$oracle_dir/package-lock.json').packages['node_modules/mdb-reader'].version")
