@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds Vintrel and runs every test suite: the main build, the sanitizer build of the engine's
-# tests, and a bounded fuzzing run. Installs what is missing first.
+# tests, a bounded fuzzing run, the Debian package, and the Windows program under Wine.
+# Installs what is missing first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
 cmake --preset default
 cmake --build --preset default
@@ -16,5 +17,8 @@ ctest --preset default
 cmake --preset sanitize && cmake --build --preset sanitize && ctest --preset sanitize
 scripts/fuzz.sh 120
 
-# The 32-bit Windows program and its tests, under Wine.
+# The release build, packaged, installed and removed again.
+scripts/package-test.sh
+
+# The Windows program and its tests, under Wine: 32-bit where it runs, x86_64 where not.
 scripts/windows-test.sh

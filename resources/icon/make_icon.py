@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Draws the program icon and writes it as vintrel.ico: one icon group of three images,
-32x32 in 2 colours, 32x32 in 16 colours and 16x16 in 16 colours.
+32x32 in 2 colours, 32x32 in 16 colours and 16x16 in 16 colours; and, for the desktop's icon
+theme on Linux, the 16-colour images as vintrel-16.png and vintrel-32.png.
 
 The picture is a database drum squeezed between two arrows. Run it again after changing the
-drawing; the .ico beside it is what the builds use."""
+drawing; the files beside it are what the builds use."""
 
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 # The 16-colour palette of the standard VGA, as (red, green, blue).
@@ -91,6 +93,24 @@ def icon():
     return out + b"".join(data for *_, data in images)
 
 
+def png(pixels):
+    """The picture as an RGBA PNG, transparent where the icon's mask is."""
+    size = len(pixels)
+    rows = b"".join(
+        b"\0" + b"".join(bytes(VGA[p]) + b"\xff" if p is not None else b"\0\0\0\0" for p in row)
+        for row in pixels)
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data)))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
+
+
 if __name__ == "__main__":
-    target = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).with_name("vintrel.ico")
-    target.write_bytes(icon())
+    folder = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).parent
+    (folder / "vintrel.ico").write_bytes(icon())
+    for size in (16, 32):
+        (folder / f"vintrel-{size}.png").write_bytes(png(drum(size)))

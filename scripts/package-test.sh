@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds the .deb as a packager would (preset release, here with warnings as errors: GCC's
+# warnings at -O3 are not those of the default preset), checks its file list and declared
+# dependencies, then installs it, runs an installed program and removes it again, checking
+# that nothing of it stays behind. Leaves alone a vintrel package installed beforehand.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build/package"
+cd "$root"
+
+need_root() { if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi; }
+fail() { echo "package-test: $*" >&2; exit 1; }
+
+cmake --preset release -B "$build" -DVINTREL_WERROR=ON >/dev/null
+cmake --build "$build"
+rm -f "$build"/vintrel_*.deb
+(cd "$build" && cpack -G DEB >/dev/null)
+deb=$(echo "$build"/vintrel_*.deb)
+
+expected="usr/bin/vintrel
+usr/bin/vintrel-console
+usr/bin/vintrel-jet
+usr/bin/vintrel-jet-check
+usr/bin/vintrel-jet-compact
+usr/share/icons/hicolor/16x16/apps/vintrel.png
+usr/share/icons/hicolor/32x32/apps/vintrel.png
+usr/share/man/man1/vintrel-console.1.gz
+usr/share/man/man1/vintrel-jet-check.1.gz
+usr/share/man/man1/vintrel-jet-compact.1.gz
+usr/share/man/man1/vintrel-jet.1.gz
+usr/share/man/man1/vintrel.1.gz"
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | LC_ALL=C sort)
+diff <(echo "$expected") <(echo "$files") || fail "the files of $deb differ from the list above"
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 libstdc++6 libqt6widgets6; do
+  [[ "$depends" == *"$library "* ]] || fail "$deb does not depend on $library: $depends"
+done
+echo "$(basename "$deb"): $(echo "$files" | wc -l) files; depends on $depends"
+
+if dpkg-query -W -f='${Status}' vintrel 2>/dev/null | grep -q "install ok installed"; then
+  echo "A vintrel package is installed here already; not installing $deb over it"
+  exit 0
+fi
+trap 'need_root dpkg --purge vintrel >/dev/null 2>&1 || true' EXIT
+need_root dpkg -i "$deb"
+version=$(dpkg-deb -f "$deb" Version)
+[ "$(/usr/bin/vintrel-console --version)" = "vintrel-console $version" ] ||
+  fail "the installed vintrel-console does not say version $version"
+need_root dpkg --purge vintrel
+while read -r file; do
+  [ ! -e "/$file" ] || fail "/$file is left after removing the package"
+done <<<"$files"
+trap - EXIT
+echo "The package installs and removes cleanly"
