@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-14-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  mdbtools time
+  mdbtools time libxxhash-dev
   qt6-base-dev xvfb xauth fonts-dejavu-core xdotool x11-utils imagemagick
 )
 # Node.js may come from elsewhere than Debian (with npm inside); Debian's npm would conflict.
