@@ -8,6 +8,7 @@
 
 #include "jet/coding.h"
 #include "jet/io/page_cache.h"
+#include "jet/io/page_output.h"
 #include "jet/io/page_source.h"
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
@@ -336,6 +337,26 @@ std::vector<uint8_t> NumberedPage(uint32_t number, size_t size) {
   std::vector<uint8_t> page = Bytes(size, static_cast<uint8_t>(number));
   PutU32(page, 0, number);
   return page;
+}
+
+// Whatever the order pages are written in (ahead of those gathered, behind them, with pages
+// never written between them), each reads back as written and the others as zeros.
+TEST(PageOutputTest, PagesWrittenInAnyOrderReadBackAsWritten) {
+  testing::ScratchDirectory dir;
+  const uint32_t size = kFormat.page_size;
+  const uint32_t far = (8u << 20) / size;  // beyond the pages gathered for one write
+  const std::vector<uint32_t> order = {0, 1, 3, 2, far, 5, far + 2, 2 * far};
+  PageOutput output(dir.Create("out.mdb"), dir.Path("out.mdb"), size);
+  output.Reserve(2 * far + 1);
+  for (uint32_t number : order) output.Write(number, NumberedPage(number, size));
+  output.Finish();
+  const std::vector<uint8_t> file = testing::ReadBytes(dir.Path("out.mdb"));
+  ASSERT_EQ(file.size(), (2 * far + 2) * size);
+  for (uint32_t number = 0; number < 2 * far + 2; ++number) {
+    const bool written = std::find(order.begin(), order.end(), number) != order.end();
+    const std::vector<uint8_t> expected = written ? NumberedPage(number, size) : std::vector<uint8_t>(size, 0);
+    ASSERT_TRUE(std::equal(expected.begin(), expected.end(), file.begin() + number * size)) << "page " << number;
+  }
 }
 
 // The mapped pages the process holds in memory, in kB.
