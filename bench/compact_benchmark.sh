@@ -2,31 +2,64 @@
 # Compacts generated/frag-large.mdb.gz (unpacked) with vintrel-jet-compact and, in the same
 # run, copies it with cp (the physical limit for reading and writing those bytes; also with
 # the copy flushed, as the compaction flushes its own) and exports every table with
-# mdb-export. Prints the times, the ratio to cp, throughput and the compaction's peak memory.
+# mdb-export. Each of the three is timed RUNS times (default 5) in turn and the median is
+# printed, with the ratio to cp, throughput and the compaction's peak memory. Then the three
+# generated sizes are compacted alike, so that the growth of the cost shows.
 # Usage: bench/compact_benchmark.sh [build-dir]   (default build/default, built if needed)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/default}
+runs=${RUNS:-5}
 . "$root/bench/frag_large.sh" vintrel-jet-compact
+compact="$build/tools/jet/vintrel-jet-compact"
 
-start=$(date +%s%N); cp "$file" "$work/cp.mdb"; end=$(date +%s%N)
-copy=$(seconds "$start" "$end")
-rm "$work/cp.mdb"
-start=$(date +%s%N); cp "$file" "$work/cp.mdb"; sync "$work/cp.mdb"; end=$(date +%s%N)
-copy_flushed=$(seconds "$start" "$end")
+# The median of the numbers on standard input.
+median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
-start=$(date +%s%N)
-/usr/bin/time -v "$build/src/app/vintrel-jet-compact" "$file" "$work/compacted.mdb" \
-  > "$work/ours.out" 2> "$work/ours.time"
-end=$(date +%s%N)
-ours=$(seconds "$start" "$end")
-peak=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/ours.time")
+# Compacts $1 into $work/compacted.mdb (replaced) once; prints "<seconds> <peak RSS in KB>",
+# and leaves the tool's own line in $work/ours.out.
+compact_once() {
+  rm -f "$work/compacted.mdb"
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -v "$compact" "$1" "$work/compacted.mdb" > "$work/ours.out" 2> "$work/ours.time"
+  end=$(date +%s%N)
+  echo "$(seconds "$start" "$end") $(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/ours.time")"
+}
+
+: > "$work/times"
+for _ in $(seq "$runs"); do
+  rm -f "$work/cp.mdb"
+  start=$(date +%s%N); cp "$file" "$work/cp.mdb"; end=$(date +%s%N)
+  copy=$(seconds "$start" "$end")
+  rm "$work/cp.mdb"
+  start=$(date +%s%N); cp "$file" "$work/cp.mdb"; sync "$work/cp.mdb"; end=$(date +%s%N)
+  copy_flushed=$(seconds "$start" "$end")
+  rm "$work/cp.mdb"
+  echo "$copy $copy_flushed $(compact_once "$file")" >> "$work/times"
+done
+copy=$(awk '{print $1}' "$work/times" | median)
+copy_flushed=$(awk '{print $2}' "$work/times" | median)
+ours=$(awk '{print $3}' "$work/times" | median)
+peak=$(awk '{print $4}' "$work/times" | sort -n | tail -1)
 
 export_all_tables
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
-echo "input: frag-large.mdb, ${megabytes} MB; copy: $(( $(stat -c %s "$work/compacted.mdb") / 1048576 )) MB"
+echo "input: frag-large.mdb, ${megabytes} MB; copy: $(( $(stat -c %s "$work/compacted.mdb") / 1048576 )) MB; medians of ${runs} runs"
 echo "compaction: $(cat "$work/ours.out")"
 echo "compaction: ${ours} s, $(rate "$ours") MB/s of input, peak RSS ${peak} KB"
 echo "cp:         ${copy} s ($(ratio "$ours" "$copy")x); cp and flush: ${copy_flushed} s ($(ratio "$ours" "$copy_flushed")x)"
 echo "mdb-export: ${export_time} s, $(rate "$export_time") MB/s (${export_rows} CSV lines)"
+
+echo "by size (median of ${runs} compactions, largest peak RSS):"
+for name in frag-small clean-medium frag-large; do
+  [ -f "$work/$name.mdb" ] || unpack_generated "$name"
+  : > "$work/sized"
+  for _ in $(seq "$runs"); do compact_once "$work/$name.mdb" >> "$work/sized"; done
+  size=$(( $(stat -c %s "$work/$name.mdb") / 1048576 ))
+  took=$(awk '{print $1}' "$work/sized" | median)
+  printf '  %-13s %4d MB: %s s, %s MB/s, peak RSS %s KB\n' "$name" "$size" "$took" \
+    "$(awk -v m="$size" -v s="$took" 'BEGIN {printf "%.1f", m / s}')" \
+    "$(awk '{print $2}' "$work/sized" | sort -n | tail -1)"
+done

@@ -1,9 +1,11 @@
 # Shared by the benchmarks: sourced after `root` and `build` are set. Checks the tools, builds
 # the target named in $1, unpacks generated/frag-large.mdb.gz into a temporary `work`
 # directory (removed on exit) as `file`, sets `megabytes`, and warms the page cache so that
-# every contender starts alike.
-input="$root/../shared/fixtures/generated/frag-large.mdb.gz"
-[ -f "$input" ] || { echo "missing $input" >&2; exit 1; }
+# every contender starts alike. `unpack_generated NAME` unpacks the other generated files.
+generated="$root/../shared/fixtures/generated"
+for name in frag-small clean-medium frag-large; do
+  [ -f "$generated/$name.mdb.gz" ] || { echo "missing $generated/$name.mdb.gz" >&2; exit 1; }
+done
 command -v mdb-export >/dev/null || { echo "mdb-export (mdbtools) is not installed" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "/usr/bin/time (package time) is not installed" >&2; exit 1; }
 
@@ -12,7 +14,11 @@ cmake --build "$build" --target "$1" >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-gzip -dc "$input" > "$work/frag-large.mdb"
+# Unpacks generated/$1.mdb.gz as $work/$1.mdb.
+unpack_generated() {
+  gzip -dc "$generated/$1.mdb.gz" > "$work/$1.mdb"
+}
+unpack_generated frag-large
 file="$work/frag-large.mdb"
 megabytes=$(( $(stat -c %s "$file") / 1048576 ))
 cat "$file" > /dev/null

@@ -23,14 +23,14 @@ install_missing() {
   DEBIAN_FRONTEND=noninteractive need_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# Building needs a C++ compiler, CMake and Ninja; the window adds Qt, whose CMake files look
-# for some of its libraries through pkg-config.
-packages=(g++ cmake ninja-build)
+# Building needs a C++ compiler, CMake and Ninja, and the engine's hash (xxHash, found through
+# pkg-config, as Qt's CMake files find some of its libraries); the window adds Qt.
+packages=(g++ cmake ninja-build pkg-config libxxhash-dev)
 case "$purpose" in
   console) ;;
-  window) packages+=(pkg-config qt6-base-dev) ;;
+  window) packages+=(qt6-base-dev) ;;
   test)
-    packages+=(pkg-config qt6-base-dev
+    packages+=(qt6-base-dev
       build-essential file clang libclang-rt-14-dev
       googletest libgtest-dev libgmock-dev
       mdbtools time

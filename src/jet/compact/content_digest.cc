@@ -1,6 +1,6 @@
 #include "jet/compact/content_digest.h"
 
-#include <cstring>
+#include <xxhash.h>
 
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
@@ -10,60 +10,15 @@
 
 namespace vintrel::jet {
 
-namespace {
-
-// Mixes eight bytes at a time in four independent lanes, so that summing long values costs
-// little beside reading them.
-class Hasher {
- public:
-  void Add(uint64_t word) { Mix(lanes_[0], word); }
-  void Add(const std::vector<uint8_t>& bytes) {
-    Add(bytes.size());
-    size_t i = 0;
-    for (; i + 32 <= bytes.size(); i += 32) {
-      for (size_t lane = 0; lane < 4; ++lane) {
-        uint64_t word;
-        std::memcpy(&word, bytes.data() + i + 8 * lane, 8);
-        Mix(lanes_[lane], word);
-      }
-    }
-    for (; i + 8 <= bytes.size(); i += 8) {
-      uint64_t word;
-      std::memcpy(&word, bytes.data() + i, 8);
-      Add(word);
-    }
-    uint64_t tail = 0;
-    for (size_t shift = 0; i < bytes.size(); ++i, shift += 8) tail |= static_cast<uint64_t>(bytes[i]) << shift;
-    Add(tail);
-  }
-  // A final mix, so that summing the hashes of rows does not cancel patterns.
-  uint64_t Finish() const {
-    uint64_t hash = lanes_[0];
-    for (size_t lane = 1; lane < 4; ++lane) Mix(hash, lanes_[lane]);
-    hash ^= hash >> 33;
-    hash *= 0xFF51AFD7ED558CCDULL;
-    hash ^= hash >> 33;
-    return hash;
-  }
-
- private:
-  static void Mix(uint64_t& lane, uint64_t word) {
-    lane = (lane ^ word) * 0x9E3779B97F4A7C15ULL;
-    lane ^= lane >> 29;
-  }
-
-  uint64_t lanes_[4] = {0xCBF29CE484222325ULL, 1, 2, 3};
-};
-
-}  // namespace
-
 uint64_t RowHash(const std::vector<Field>& fields) {
-  Hasher hasher;
+  // Each field's hash seeds the next one's, so that the fields' order and where one field's
+  // bytes end count as well as the bytes; XXH3 counts the length of each.
+  uint64_t hash = 0;
   for (const Field& field : fields) {
-    hasher.Add((field.null ? 1u : 0u) | (field.flag ? 2u : 0u));
-    hasher.Add(field.bytes);
+    const uint64_t marks = (field.null ? 1u : 0u) | (field.flag ? 2u : 0u);
+    hash = XXH3_64bits_withSeed(field.bytes.data(), field.bytes.size(), hash ^ marks);
   }
-  return hasher.Finish();
+  return hash;
 }
 
 uint64_t CountLiveRows(Database& database, const TableDefinition& table) {

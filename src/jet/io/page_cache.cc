@@ -25,15 +25,18 @@ PageRef PageCache::Get(uint32_t number, const char* structure) {
                  "the page lies beyond the end of the file (" + std::to_string(page_count_) +
                      " pages)");
   }
-  std::vector<uint8_t> bytes(page_size_);
-  source_.Read(static_cast<uint64_t>(number) * page_size_, bytes);
+  const std::span<const uint8_t> stored = source_.Bytes(static_cast<uint64_t>(number) * page_size_, page_size_);
+  PageRef page;
   if (database_key_ != 0 && number > 0) {
+    std::vector<uint8_t> bytes(stored.begin(), stored.end());
     uint32_t key = database_key_ ^ number;
     uint8_t key_bytes[4] = {static_cast<uint8_t>(key), static_cast<uint8_t>(key >> 8),
                             static_cast<uint8_t>(key >> 16), static_cast<uint8_t>(key >> 24)};
     ApplyRc4(key_bytes, bytes);
+    page = std::make_shared<const Page>(number, std::move(bytes));
+  } else {
+    page = std::make_shared<const Page>(number, stored);
   }
-  auto page = std::make_shared<const Page>(number, std::move(bytes));
   recent_.push_front(page);
   by_number_[number] = recent_.begin();
   if (recent_.size() > capacity_) {

@@ -1,11 +1,14 @@
 // A bounded cache of decoded pages over a PageSource. Pages are handed out as shared
-// pointers, so a page in use stays valid after the cache has dropped it; the cache itself
-// never holds more than its capacity, whatever the size of the file.
+// pointers, so a page in use stays valid after the cache has dropped it (as long as the
+// source lives: plain pages view the source's bytes, only encoded ones are copied to be
+// decoded); the cache itself never holds more than its capacity, whatever the size of the
+// file.
 #pragma once
 
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -17,14 +20,22 @@ namespace vintrel::jet {
 
 class Page {
  public:
-  Page(uint32_t number, std::vector<uint8_t> bytes) : number_(number), bytes_(std::move(bytes)) {}
+  // A page holding its own bytes (decoded, or built).
+  Page(uint32_t number, std::vector<uint8_t> bytes)
+      : number_(number), owned_(std::move(bytes)), bytes_(owned_) {}
+  // A page viewing bytes of a PageSource, which must outlive it.
+  Page(uint32_t number, std::span<const uint8_t> bytes) : number_(number), bytes_(bytes) {}
+  Page(const Page&) = delete;
+  Page& operator=(const Page&) = delete;
+
   uint32_t number() const { return number_; }
   PageType type() const { return static_cast<PageType>(bytes_[0]); }
   ByteView View(const char* structure) const { return ByteView(bytes_, structure, number_); }
 
  private:
   uint32_t number_;
-  std::vector<uint8_t> bytes_;
+  std::vector<uint8_t> owned_;
+  std::span<const uint8_t> bytes_;
 };
 
 using PageRef = std::shared_ptr<const Page>;

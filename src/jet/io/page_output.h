@@ -1,7 +1,7 @@
 // The destination file, written a page at a time by page number. Page numbers are handed
 // out in increasing order; numbers placed up front (the definition pages, whose numbers
-// are the tables' ids) are reserved and skipped. Memory is the reserved set only, whatever
-// the size of the database.
+// are the tables' ids) are reserved and skipped. Memory is the reserved set and a window
+// of pages not yet written, whatever the size of the database.
 #pragma once
 
 #include <cstdint>
@@ -27,27 +27,33 @@ class PageOutput {
   void Reserve(uint32_t number) { reserved_.insert(number); }
   // The lowest page number neither handed out nor reserved.
   uint32_t Allocate();
-  // `bytes` is one whole page. It may reach the file only when a later page does not
-  // follow it or at Finish.
+  // `bytes` is one whole page. It may reach the file only when a page beyond the window
+  // is written, or at Finish.
   void Write(uint32_t number, std::span<const uint8_t> bytes);
 
   uint32_t page_count() const;
-  // Sizes the file to its page count (pages never written read as zeros), flushes it to
-  // disk and closes it.
+  // Sizes the file to its page count (pages never written read as zeros), starts writing
+  // it to disk and closes it. Waiting for the disk is left to the file's owner
+  // (TemporaryFile::Publish), so that the disk works while the copy is read back.
   void Finish();
 
  private:
-  void WritePending();
+  void WriteWindow();
 
   std::string path_;
   Descriptor file_;
   uint32_t page_size_;
   std::set<uint32_t> reserved_;
   uint32_t next_ = 0;
-  // Consecutive pages are gathered and written together, up to kPendingLimit bytes.
-  static constexpr size_t kPendingLimit = size_t{1} << 20;
-  std::vector<uint8_t> pending_;
-  uint32_t pending_first_ = 0;
+  // Pages are written nearly in order, so they are gathered in a window of kWindowSize
+  // bytes from page window_first_ and written in one call: few large writes cost the kernel
+  // far less than many single pages. Pages never written before the window's last one are
+  // written as zeros, which is what they read as anyway until a later write replaces them;
+  // a page below the window is written at once.
+  static constexpr size_t kWindowSize = size_t{4} << 20;
+  std::vector<uint8_t> window_;
+  uint32_t window_first_ = 0;
+  size_t window_used_ = 0;  // bytes, up to the end of the highest page written there
 };
 
 }  // namespace vintrel::jet

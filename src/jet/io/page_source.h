@@ -1,5 +1,5 @@
-// Where the pages of a database come from: a file opened read-only, or bytes in memory
-// (the fuzzer and tests). Neither can write.
+// Where the pages of a database come from: a file opened read-only and mapped into memory,
+// or bytes in memory (the fuzzer and tests). Neither can write.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,11 @@ class PageSource {
  public:
   virtual ~PageSource() = default;
   virtual uint64_t size() const = 0;
+  // The `size` bytes from `offset`, a range within size(), without a copy; they stay
+  // readable as long as the source lives.
+  virtual std::span<const uint8_t> Bytes(uint64_t offset, size_t size) const = 0;
   // Fills `out` from `offset`; the range lies within size().
-  virtual void Read(uint64_t offset, std::span<uint8_t> out) const = 0;
+  void Read(uint64_t offset, std::span<uint8_t> out) const;
 };
 
 // Raises JetError "Could not find file '<path>'." when the file does not exist.

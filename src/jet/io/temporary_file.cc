@@ -46,6 +46,7 @@ Descriptor TemporaryFile::WriterDescriptor() const {
 }
 
 void TemporaryFile::Publish(const std::string& destination) {
+  if (::fsync(file_.get()) != 0) RaisePathError("flush", destination, errno);
   const int linked = unnamed_ ? ::linkat(AT_FDCWD, path_.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW)
                               : ::link(path_.c_str(), destination.c_str());
   if (linked != 0) {

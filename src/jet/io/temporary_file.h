@@ -21,8 +21,8 @@ class TemporaryFile {
   const std::string& path() const { return path_; }
   // A descriptor for the writer to own; the file itself stays open here until published.
   Descriptor WriterDescriptor() const;
-  // Gives the file its final name without replacing anything there, and flushes that name
-  // to disk. Raises JetError "Database already exists." when the name is taken.
+  // Flushes the file to disk, gives it its final name without replacing anything there, and
+  // flushes that name. Raises JetError "Database already exists." when the name is taken.
   void Publish(const std::string& destination);
 
  private:

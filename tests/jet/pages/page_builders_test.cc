@@ -1,10 +1,14 @@
 // Each builder's output read back by the reader's own decoder of that structure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <numeric>
+#include <string>
 
 #include "jet/coding.h"
 #include "jet/io/page_cache.h"
+#include "jet/io/page_output.h"
 #include "jet/io/page_source.h"
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
@@ -326,6 +330,67 @@ TEST(RowEncoderTest, RejectsAFixedValueOfTheWrongSizeAndARowLargerThanAPage) {
   EXPECT_THROW(RowEncoder(kFormat, table).Encode(wrong, none, row), JetError);
   std::vector<Field> huge = {Null(), Flag(false), Value(Bytes(4100, 1)), Null(), Null()};
   EXPECT_THROW(RowEncoder(kFormat, table).Encode(huge, none, row), JetError);
+}
+
+// A page of `size` bytes that names `number` in its first four.
+std::vector<uint8_t> NumberedPage(uint32_t number, size_t size) {
+  std::vector<uint8_t> page = Bytes(size, static_cast<uint8_t>(number));
+  PutU32(page, 0, number);
+  return page;
+}
+
+// Whatever the order pages are written in (ahead of those gathered, behind them, with pages
+// never written between them), each reads back as written and the others as zeros.
+TEST(PageOutputTest, PagesWrittenInAnyOrderReadBackAsWritten) {
+  testing::ScratchDirectory dir;
+  const uint32_t size = kFormat.page_size;
+  const uint32_t far = (8u << 20) / size;  // beyond the pages gathered for one write
+  const std::vector<uint32_t> order = {0, 1, 3, 2, far, 5, far + 2, 2 * far};
+  PageOutput output(dir.Create("out.mdb"), dir.Path("out.mdb"), size);
+  output.Reserve(2 * far + 1);
+  for (uint32_t number : order) output.Write(number, NumberedPage(number, size));
+  output.Finish();
+  const std::vector<uint8_t> file = testing::ReadBytes(dir.Path("out.mdb"));
+  ASSERT_EQ(file.size(), (2 * far + 2) * size);
+  for (uint32_t number = 0; number < 2 * far + 2; ++number) {
+    const bool written = std::find(order.begin(), order.end(), number) != order.end();
+    const std::vector<uint8_t> expected = written ? NumberedPage(number, size) : std::vector<uint8_t>(size, 0);
+    ASSERT_TRUE(std::equal(expected.begin(), expected.end(), file.begin() + number * size)) << "page " << number;
+  }
+}
+
+// The mapped pages the process holds in memory, in kB.
+size_t MappedFileKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("RssFile:", 0) == 0) return std::stoul(line.substr(8));
+  }
+  return 0;
+}
+
+// Reading a file through leaves only a few windows of it in memory, and bytes viewed before
+// their window was let go still read right.
+TEST(FileSourceTest, ReadingAFileThroughKeepsItsMemoryBounded) {
+  testing::ScratchDirectory dir;
+  const uint32_t size = kFormat.page_size;
+  const uint32_t pages = (48u << 20) / size;
+  std::vector<uint8_t> bytes;
+  for (uint32_t number = 0; number < pages; ++number) {
+    const std::vector<uint8_t> page = NumberedPage(number, size);
+    bytes.insert(bytes.end(), page.begin(), page.end());
+  }
+  testing::WriteBytes(dir.Path("big.mdb"), bytes);
+  bytes = {};
+  std::unique_ptr<PageSource> source = OpenFileSource(dir.Path("big.mdb"));
+  const size_t before = MappedFileKilobytes();
+  const std::span<const uint8_t> first = source->Bytes(0, size);
+  for (uint32_t number = 0; number < pages; ++number) {
+    ASSERT_EQ(ByteView(source->Bytes(uint64_t{number} * size, size), "test", number).U32(0), number);
+  }
+  EXPECT_LT(MappedFileKilobytes() - before, 24u << 10);
+  const std::vector<uint8_t> expected = NumberedPage(0, size);
+  EXPECT_TRUE(std::equal(first.begin(), first.end(), expected.begin(), expected.end()));
 }
 
 }  // namespace
