@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -9,10 +10,17 @@
 
 namespace vintrel::jet {
 
-SourceLock::SourceLock(const std::string& path) : file_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+// O_NONBLOCK: opening a FIFO or a device must not wait for a writer; only a regular file
+// goes on to be read.
+SourceLock::SourceLock(const std::string& path)
+    : file_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
   if (!file_.valid()) {
     if (errno == ENOENT || errno == ENOTDIR) throw JetError("Could not find file '" + path + "'.");
     RaisePathError("open", path, errno);
+  }
+  struct stat info;
+  if (::fstat(file_.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    throw JetError("Could not open '" + path + "': not a regular file.");
   }
   if (::flock(file_.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) throw JetError("Could not use '" + path + "'; file already in use.");

@@ -346,7 +346,7 @@ TEST(PageOutputTest, PagesWrittenInAnyOrderReadBackAsWritten) {
   const uint32_t size = kFormat.page_size;
   const uint32_t far = (8u << 20) / size;  // beyond the pages gathered for one write
   const std::vector<uint32_t> order = {0, 1, 3, 2, far, 5, far + 2, 2 * far};
-  PageOutput output(dir.Create("out.mdb"), dir.Path("out.mdb"), size);
+  PageOutput output(testing::CreateFile(dir.Path("out.mdb")), dir.Path("out.mdb"), size);
   output.Reserve(2 * far + 1);
   for (uint32_t number : order) output.Write(number, NumberedPage(number, size));
   output.Finish();
