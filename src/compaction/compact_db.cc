@@ -1,3 +1,7 @@
+// The pass for one database, in the platform's own calls. Each platform object is created on
+// first use and kept in the host's references, so a later pass reuses it. The copy is asked for
+// in the Jet 4 format (Engine Type 5) whatever the source's version, and the database is
+// deleted only after the engine has returned, so a failed copy leaves it as it was.
 #include "compaction/compact_db.h"
 
 #include <memory>

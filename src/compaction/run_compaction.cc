@@ -1,3 +1,6 @@
+// The lock is taken inside the try block, so a pass that finds another one running reports it
+// like any other failure; and because it is a local of that block, it is released before the
+// error box is shown.
 #include "compaction/run_compaction.h"
 
 #include <exception>

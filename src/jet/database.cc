@@ -1,3 +1,7 @@
+// Opening reads the database header before anything else, so a foreign or password-protected
+// file is refused before a page cache exists. Only Jet 3 text needs the header's code page. The
+// catalog's columns are found by name rather than by position, and its numbers are read at
+// whatever width (2 or 4 bytes) each column stores.
 #include "jet/database.h"
 
 #include <filesystem>

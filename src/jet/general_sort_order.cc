@@ -1,3 +1,7 @@
+// The table is kept as text, sixteen codes to a row, so that it stays readable in review. It is
+// parsed at compile time into one constant array, so a malformed row stops the build and never
+// reaches a run. Only the two covered ranges are stored, and a lookup is an offset into that
+// array.
 #include "jet/general_sort_order.h"
 
 #include <string_view>

@@ -1,3 +1,7 @@
+// Keys are built straight from a row's stored bytes. Text is walked in its stored Jet 4 form,
+// compressed or not, without being decoded to a string, and the scratch buffers are reused from
+// row to row. Column types and sort orders are checked once, when the encoder is made, so
+// Encode fails only on a value it cannot key.
 #include "jet/index_key.h"
 
 #include <algorithm>

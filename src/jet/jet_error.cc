@@ -1,3 +1,5 @@
+// Every damaged-structure message is built here, in one form, so that a user's report always
+// names the kind of structure and the page where reading stopped.
 #include "jet/jet_error.h"
 
 namespace vintrel::jet {

@@ -1,3 +1,6 @@
+// Plain RC4, written out because it is only a few lines. The key schedule runs on every call:
+// each page is masked with a key of its own (the database key with its page number mixed in),
+// so there is no state to keep between calls.
 #include "jet/rc4.h"
 
 #include <array>

@@ -1,3 +1,7 @@
+// The usage map says which pages to visit, but a page counts only if it is a data page that the
+// table owns, since a map can still mark pages the table has given up. Fields are decoded into
+// the caller's vector and the reader's offset table, both reused from row to row. A column
+// numbered beyond the row's column count was added after the row was written and reads as null.
 #include "jet/table_reader.h"
 
 #include <string>

@@ -1,3 +1,7 @@
+// Jet 4 text, plain or compressed, is decoded here directly. Jet 3 text goes through the C
+// library's iconv, so the program carries no code-page tables of its own. Bytes the code page
+// leaves undefined, and an unfinished double-byte character, are read as characters instead of
+// raising an error, so one bad value does not stop a read.
 #include "jet/text_codec.h"
 
 #include <iconv.h>

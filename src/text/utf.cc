@@ -1,3 +1,7 @@
+// Written by hand rather than with iconv or the deprecated std::codecvt, because these
+// conversions must never fail. Each unpaired surrogate, and each byte that does not start a
+// well-formed sequence (overlong forms and encoded surrogates included), becomes one U+FFFD,
+// and the conversion goes on.
 #include "text/utf.h"
 
 namespace vintrel {

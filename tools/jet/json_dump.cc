@@ -1,3 +1,7 @@
+// Written a line at a time as each table and row is read, so a dump needs the memory of one row
+// whatever the size of the file, and a difference from another reader's dump shows up as one
+// line. Tables are sorted by name, so their order does not depend on where the catalog keeps
+// its rows.
 #include "tools/jet/json_dump.h"
 
 #include <algorithm>

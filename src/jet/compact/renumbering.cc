@@ -1,3 +1,7 @@
+// The whole renumbering is worked out from the catalog before any row is copied, so every new
+// id and definition page is known when the first reference is rewritten. An id in an index key
+// is rewritten in place instead of the key being encoded again from the row. That is why only
+// columns of fixed key width may come before an id column in an index.
 #include "jet/compact/renumbering.h"
 
 #include <algorithm>

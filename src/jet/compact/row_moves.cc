@@ -1,3 +1,7 @@
+// Pairs are spilled as raw (source, copy) structs in host byte order: the scratch files are
+// unnamed and last only as long as the copy, so they need no portable form. Runs are merged by
+// a linear scan over their cursors, as a table spills only a few runs. Translate sorts its
+// requests so that the sorted file is read once, front to back.
 #include "jet/compact/row_moves.h"
 
 #include <algorithm>

@@ -1,3 +1,7 @@
+// Row bounds are checked when a row is asked for, not when the page is opened, so a scan fails
+// at the first bad row and names it. A deleted row's bounds are not checked at all, because its
+// space may have been reused. A moved row is followed at most kMaxRowMoves hops, so a loop of
+// pointers cannot hang a read.
 #include "jet/pages/data_page.h"
 
 #include <string>

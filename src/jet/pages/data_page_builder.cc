@@ -1,3 +1,6 @@
+// The page is kept whole in memory, and its count, offset and free-space fields are rewritten
+// on every Add. bytes() is therefore a finished page at any moment, and a writer can write it
+// out as soon as the next row does not fit.
 #include "jet/pages/data_page_builder.h"
 
 #include <algorithm>

@@ -1,3 +1,7 @@
+// The block keeps the source's bytes and records only the offsets of the fields the copy
+// changes. It is cut after the end mark of the long-value map list, and its length field is set
+// from its size when it is written. Continuation pages are taken from the output only as the
+// block fills them.
 #include "jet/pages/definition_block.h"
 
 #include <algorithm>

@@ -1,3 +1,7 @@
+// A page's stored size is kept up to date as entries arrive: when the shared prefix shortens,
+// every entry after the first grows by the difference, so no page is laid out twice. The next
+// page is allocated before the full one is written, so its next link needs no second write.
+// The levels above the leaves are built in Finish from the last entry of each page.
 #include "jet/pages/index_builder.h"
 
 #include <algorithm>

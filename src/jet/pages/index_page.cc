@@ -1,3 +1,7 @@
+// Entries are found from the entry mask alone, and each one is rebuilt whole, with the shared
+// prefix put back, so callers never see the prefix compression. The reader goes down the first
+// entries to the first leaf and then follows next links only; both walks are bounded by the
+// file's page count.
 #include "jet/pages/index_page.h"
 
 #include <string>

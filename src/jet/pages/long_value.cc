@@ -1,3 +1,7 @@
+// A value is read whole into the caller's buffer, because the copy writes it again as a whole.
+// A chain is trusted no further than the file: its length is checked against the file's size
+// before any memory is reserved, and every row it visits is remembered. A damaged header or a
+// looping chain therefore ends with an error, not with exhausted memory or a hang.
 #include "jet/pages/long_value.h"
 
 #include <string>

@@ -1,3 +1,7 @@
+// Values go onto the page being filled, so the small values of successive rows share pages. A
+// chain starts on that page only when a useful piece (kMinChainPiece) still fits there. Each
+// later piece is row 0 of a page that is allocated before the row pointing to it is added, so
+// every link is known when its row is written.
 #include "jet/pages/long_value_writer.h"
 
 #include <algorithm>

@@ -1,3 +1,7 @@
+// The row's size is worked out before any byte is laid out: first with the small long values
+// kept inline, and with all of them out of line only when that does not fit a page. A row that
+// cannot fit at all is refused before its long values are stored, so it never writes
+// long-value pages that nothing would use.
 #include "jet/pages/row_encoder.h"
 
 #include <algorithm>

@@ -1,3 +1,7 @@
+// Each count the definition gives is checked against the block before its entries are read, so
+// a damaged count fails with the count's name instead of reading past the block. The chain of
+// pages is bounded by the file's page count. Columns are kept in column-number order (their
+// null-mask bits), not in the order they are stored.
 #include "jet/pages/table_definition.h"
 
 #include <algorithm>

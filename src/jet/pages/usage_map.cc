@@ -1,3 +1,7 @@
+// The map's row is copied when the map is opened, so the map holds no page of its own. A
+// reference-form map fetches its map pages only as a walk reaches them, and empty bitmap bytes
+// are skipped whole. Page numbers are counted in 64 bits, so a map that would name a page past
+// 2^32 - 1 ends the walk instead of wrapping around.
 #include "jet/pages/usage_map.h"
 
 #include <algorithm>

@@ -1,3 +1,6 @@
+// In the reference form, a map page is written only for a slot that covers some of the pages;
+// the other slots stay 0. The global free map works out how many map pages it needs before it
+// marks anything, because allocating them lengthens the very file it maps.
 #include "jet/pages/usage_map_builder.h"
 
 #include <algorithm>

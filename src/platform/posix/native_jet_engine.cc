@@ -1,3 +1,7 @@
+// Only the provider, the Data Source and the destination's engine type are read from the
+// connection strings; any other key is ignored. Paths are made absolute here, so the engine's
+// messages name files in full. A JetError is passed on as the RaisedError the pass reports,
+// with its text unchanged.
 #include "platform/posix/native_jet_engine.h"
 
 #include <algorithm>

@@ -1,3 +1,7 @@
+// flock rather than fcntl locks: an fcntl lock belongs to the process, so a second pass in the
+// same process would get it again, and an exclusive one needs a descriptor open for writing,
+// which a directory cannot have. The directory is opened by the path getcwd gives, so messages
+// name it in full.
 #include "platform/posix/posix_directory_lock.h"
 
 #include <fcntl.h>

@@ -1,3 +1,7 @@
+// Paths are made absolute when a file is looked up, so a File keeps naming the same file if the
+// current directory changes later. Every operation checks the file again (StatFile) before it
+// acts, so a file that was removed, or replaced by a directory, since its lookup is reported as
+// not found.
 #include "platform/posix/posix_file_system.h"
 
 #include <fcntl.h>

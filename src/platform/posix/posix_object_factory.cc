@@ -1,3 +1,6 @@
+// Class identifiers are compared as text, in the registry form the pass gives. An unknown
+// class raises "Class not registered", COM's text for it, so the pass reports the same failure
+// on both platforms.
 #include "platform/posix/posix_object_factory.h"
 
 #include "compaction/raised_error.h"

@@ -1,3 +1,6 @@
+// errno alone does not say which part of a path was missing, so ENOENT is split into "File not
+// found" and "Path not found" by checking the directory afterwards. An error with no Windows
+// counterpart keeps strerror's text.
 #include "platform/posix/system_error.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,6 @@
+// Text crosses to wchar_t through wide_text.h, since a BSTR's units are wchar_t while the
+// program keeps UTF-16 in char16_t. Lengths are always passed explicitly, so a string that holds
+// U+0000 stays whole, and a null BSTR reads as the empty string, as COM defines it.
 #include "platform/windows/bstr.h"
 
 #include <utility>

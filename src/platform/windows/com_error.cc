@@ -1,3 +1,7 @@
+// The thread's error object is read only when the failing object says, through
+// ISupportErrorInfo, that it sets one for that interface; otherwise the error object may be
+// left over from an earlier call. Every string of an EXCEPINFO is adopted, used or not, so that
+// none leaks.
 #include "platform/windows/com_error.h"
 
 #include <cstdio>

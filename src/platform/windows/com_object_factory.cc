@@ -1,3 +1,6 @@
+// Every object is asked for IDispatch, the one interface all our calls go through, and is
+// wrapped according to its class identifier rather than by probing its interfaces.
+// CLSCTX_SERVER accepts whichever kind of server the class is registered with.
 #include "platform/windows/com_object_factory.h"
 
 #include "platform/windows/windows_api.h"

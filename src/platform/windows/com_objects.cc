@@ -1,3 +1,6 @@
+// Each operation is one late-bound call by the member name that the Scripting Runtime or JRO
+// gives it. Results are checked for their kind (AsBoolean, AsObject), so a component that
+// returns something else fails with "Type mismatch" instead of being misread.
 #include "platform/windows/com_objects.h"
 
 #include <utility>

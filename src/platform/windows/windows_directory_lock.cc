@@ -1,3 +1,7 @@
+// The directory is opened only long enough to read its volume serial number and file index.
+// The open uses backup semantics, without which a directory cannot be opened, and shares
+// everything, so the folder stays usable. The mutex is never owned or waited on: the lock is
+// the fact that it exists.
 #include "platform/windows/windows_directory_lock.h"
 
 #include <cwchar>

@@ -1,3 +1,6 @@
+// Each entry is flushed as it is written, so what was done is on the stream before the next
+// database begins, and a failed write stops the pass at the entry it lost. ReportError records
+// the failure, so the console's main can turn it into the exit status.
 #include "ui/console/console_host.h"
 
 #include "compaction/raised_error.h"

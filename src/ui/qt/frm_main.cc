@@ -1,3 +1,6 @@
+// The Qt frmMain: its handlers keep the form's names and call straight into the pass. The log
+// is kept as the pass wrote it, in a LogPaneText. After each entry the pane is given the whole
+// text again, because the widget turns each CR LF into a single break.
 #include "ui/qt/frm_main.h"
 
 #include <QCloseEvent>

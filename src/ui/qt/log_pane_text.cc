@@ -1,3 +1,5 @@
+// Positions are found by walking the text from its start on every call rather than from a
+// stored table, so nothing goes stale when an edit joins or splits a CR LF pair.
 #include "ui/qt/log_pane_text.h"
 
 #include <stdexcept>

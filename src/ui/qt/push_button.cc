@@ -1,3 +1,6 @@
+// Both default flags are cleared, so Qt's dialog handling never sends Enter to another button.
+// The key is taken in the button's own keyPressEvent instead, which only the focused button
+// receives.
 #include "ui/qt/push_button.h"
 
 #include <QKeyEvent>

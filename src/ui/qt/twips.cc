@@ -1,3 +1,5 @@
+// Each value is converted on its own, left apart from width, with its own axis's dots per inch,
+// so a control's size in pixels does not depend on where it stands.
 #include "ui/qt/twips.h"
 
 #include <cmath>

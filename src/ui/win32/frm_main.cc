@@ -1,3 +1,7 @@
+// frmMain as a plain window rather than a dialog resource, so its places come from the shared
+// form in twips, scaled by the screen's dots per inch; the message loop gives it a dialog's
+// keyboard. One window procedure hands each message to a named handler, and Form_Unload runs
+// on WM_DESTROY, which every way of closing the window reaches.
 #include "ui/win32/frm_main.h"
 
 #include "compaction/raised_error.h"

@@ -1,3 +1,6 @@
+// The loop runs while the window is open rather than until WM_QUIT, since closing frmMain
+// destroys it without posting a quit message. Each message goes to IsDialogMessage first, so Tab
+// and the arrow keys move between the controls as they do in a dialog.
 #include "ui/win32/message_loop.h"
 
 namespace vintrel {
