@@ -8,8 +8,6 @@
 #include "jet/coding.h"
 
 namespace vintrel::jet {
-namespace {
-}  // namespace
 
 DataPageBuilder::DataPageBuilder(const Format& format, uint32_t number, uint32_t owner)
     : format_(format), number_(number), bytes_(format.page_size, 0), rows_start_(format.page_size) {

@@ -15,7 +15,6 @@
 
 namespace vintrel::jet {
 
-// The owner word of a long-value page.
 // A row number is one byte of a row pointer.
 inline constexpr size_t kMaxRowsPerPage = 255;
 
