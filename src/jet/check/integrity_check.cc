@@ -1,11 +1,15 @@
 #include "jet/check/integrity_check.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
+#include <string_view>
 
 #include "jet/check/page_owners.h"
 #include "jet/coding.h"
+#include "jet/index_key.h"
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
 #include "jet/pages/data_page_builder.h"
@@ -17,6 +21,14 @@
 
 namespace vintrel::jet {
 namespace {
+
+// An index's keys as computed from its table's rows: a hash of the key, by row pointer.
+using RowKeys = std::vector<std::pair<uint32_t, uint64_t>>;
+
+uint64_t KeyHash(const std::vector<uint8_t>& key) {
+  return std::hash<std::string_view>{}(
+      std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
+}
 
 class Checker {
  public:
@@ -199,12 +211,29 @@ class Checker {
       }
     }
 
+    // Each index's keys are computed as the rows stream by, to be compared with the stored
+    // ones entry by entry. An index whose keys cannot be computed is left out of that.
+    const size_t index_count = table.real_indexes.size();
+    std::vector<std::optional<IndexKeyEncoder>> encoders(index_count);
+    std::vector<RowKeys> keys(index_count);
+    for (size_t i = 0; i < index_count; ++i) {
+      GuardKeys(name, i, encoders[i], [&] { encoders[i].emplace(table, table.real_indexes[i]); });
+    }
     std::vector<uint32_t> rows;
     TableReader reader(pages_, format_, table);
     std::vector<Field> fields;
+    std::vector<uint8_t> key;
     while (reader.Next(fields)) {
       RowLocation at = reader.location();
-      rows.push_back(PackRowPointer(at.page, static_cast<uint8_t>(at.row)));
+      const uint32_t row = PackRowPointer(at.page, static_cast<uint8_t>(at.row));
+      rows.push_back(row);
+      for (size_t i = 0; i < index_count; ++i) {
+        if (!encoders[i]) continue;
+        GuardKeys(name, i, encoders[i], [&] {
+          encoders[i]->Encode(fields, key);
+          keys[i].emplace_back(row, KeyHash(key));
+        });
+      }
     }
     if (rows.size() != table.row_count) {
       const std::string counts = name + " has " + std::to_string(rows.size()) +
@@ -218,13 +247,30 @@ class Checker {
       }
     }
     std::sort(rows.begin(), rows.end());
-    for (size_t i = 0; i < table.real_indexes.size(); ++i) {
-      Guard(name + "'s index " + std::to_string(i), [&] { CheckIndex(name, i, table, rows); });
+    for (size_t i = 0; i < index_count; ++i) {
+      std::sort(keys[i].begin(), keys[i].end());
+      const RowKeys* computed = encoders[i] ? &keys[i] : nullptr;
+      Guard(name + "'s index " + std::to_string(i), [&] { CheckIndex(name, i, table, rows, computed); });
     }
   }
 
+  // Runs `compute`, a step of computing index `i`'s keys; when the encoder cannot key the
+  // index, notes why and leaves the index's keys uncompared.
+  template <typename Compute>
+  void GuardKeys(const std::string& name, size_t i, std::optional<IndexKeyEncoder>& encoder,
+                 Compute compute) {
+    try {
+      compute();
+    } catch (const JetError& error) {
+      Note(name + "'s index " + std::to_string(i) + ": its keys are not compared with the rows' values: " +
+           error.what());
+      encoder.reset();
+    }
+  }
+
+  // `computed` holds the keys computed from the rows, or is null when they are not compared.
   void CheckIndex(const std::string& name, size_t i, const TableDefinition& table,
-                  const std::vector<uint32_t>& rows) {
+                  const std::vector<uint32_t>& rows, const RowKeys* computed) {
     const RealIndex& index = table.real_indexes[i];
     const std::string what = name + "'s index " + std::to_string(i);
     std::vector<uint32_t> mapped = MapPages(index.usage_map, table.page);
@@ -257,6 +303,8 @@ class Checker {
     IndexEntry entry;
     std::vector<uint8_t> previous, current;
     std::vector<uint32_t> named;
+    std::optional<uint32_t> first_mismatch;
+    size_t mismatches = 0;
     while (entries.Next(entry)) {
       current = entry.key;
       current.resize(current.size() + 4);
@@ -267,7 +315,20 @@ class Checker {
               " of page " + std::to_string(entry.data_page));
       }
       previous.swap(current);
-      named.push_back(PackRowPointer(entry.data_page, entry.data_row));
+      const uint32_t row = PackRowPointer(entry.data_page, entry.data_row);
+      named.push_back(row);
+      // An entry naming no row is a fault of the one-to-one match below.
+      if (computed == nullptr) continue;
+      auto found = std::lower_bound(computed->begin(), computed->end(), std::make_pair(row, uint64_t{0}));
+      if (found != computed->end() && found->first == row && found->second != KeyHash(entry.key)) {
+        if (mismatches++ == 0) first_mismatch = row;
+      }
+    }
+    if (first_mismatch) {
+      const RowPointer at = RowPointer::FromU32(*first_mismatch);
+      Fault(what + ": the key of row " + std::to_string(at.row) + " of page " + std::to_string(at.page) +
+            " does not match the row's values" +
+            (mismatches > 1 ? " (nor do " + std::to_string(mismatches - 1) + " more entries' keys)" : ""));
     }
     std::sort(named.begin(), named.end());
     const bool partial = (index.flags & kIndexIgnoreNulls) != 0;
