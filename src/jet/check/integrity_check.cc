@@ -1,9 +1,15 @@
 #include "jet/check/integrity_check.h"
 
 #include <algorithm>
+#include <functional>
+#include <map>
+#include <optional>
 #include <set>
+#include <string_view>
 
+#include "jet/check/page_owners.h"
 #include "jet/coding.h"
+#include "jet/index_key.h"
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
 #include "jet/pages/data_page_builder.h"
@@ -16,7 +22,13 @@
 namespace vintrel::jet {
 namespace {
 
-constexpr const char* kMapRows = "usage-map rows";
+// An index's keys as computed from its table's rows: a hash of the key, by row pointer.
+using RowKeys = std::vector<std::pair<uint32_t, uint64_t>>;
+
+uint64_t KeyHash(const std::vector<uint8_t>& key) {
+  return std::hash<std::string_view>{}(
+      std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
+}
 
 class Checker {
  public:
@@ -25,8 +37,8 @@ class Checker {
         owners_(pages_.page_count()) {}
 
   IntegrityReport Run() {
-    Claim(0, "the database definition");
-    Claim(kGlobalMapPage, "the global map");
+    Claim(0, {PageUse::kDatabaseDefinition, 0, 0});
+    Claim(kGlobalMapPage, {PageUse::kGlobalMap, 0, 0});
     Guard("the global map", [&] { ClaimFreePages(); });
     bool catalog_listed = false;
     for (const CatalogEntry& entry : db_.ReadCatalog()) {
@@ -65,18 +77,19 @@ class Checker {
     const uint32_t end = pages_.page_count();
     UsageMap map(pages_, format_, PackRowPointer(kGlobalMapPage, 0), kGlobalMapPage);
     const std::vector<uint32_t> covering = map.MapPages(end);
-    for (uint32_t page : covering) Claim(page, "the global map's map pages");
+    constexpr PageOwner kGlobalMapPages = {PageUse::kMapPages, 0, 0};
+    for (uint32_t page : covering) Claim(page, kGlobalMapPages);
     const std::vector<uint32_t> all = map.MapPages();
     for (size_t i = covering.size(); i < all.size(); ++i) {
       if (all[i] < end) {
-        Claim(all[i], "the global map's map pages");
+        Claim(all[i], kGlobalMapPages);
       } else {
         Note("the global map names page " + std::to_string(all[i]) +
              " for the map of pages past the end of the file; it is not read");
       }
     }
     for (auto page = map.NextPage(0, end); page; page = map.NextPage(*page + 1, end)) {
-      Claim(*page, "free");
+      Claim(*page, {PageUse::kFree, 0, 0});
     }
     cover_end_ = map.CoverEnd();
   }
@@ -90,14 +103,16 @@ class Checker {
     std::string ranges;
     uint32_t count = 0;
     for (uint32_t page = 0; page < owners_.size(); ++page) {
-      if (!owners_[page].empty()) continue;
+      if (owners_[page].use != PageUse::kUnowned) continue;
       if (page >= cover_end_) {
         Fault("page " + std::to_string(page) +
               " is owned by nothing and lies past the pages the global map covers");
         continue;
       }
       uint32_t last = page;
-      while (last + 1 < owners_.size() && last + 1 < cover_end_ && owners_[last + 1].empty()) ++last;
+      while (last + 1 < owners_.size() && last + 1 < cover_end_ && owners_[last + 1].use == PageUse::kUnowned) {
+        ++last;
+      }
       ranges += (ranges.empty() ? "" : ", ") + std::to_string(page);
       if (last > page) ranges += "-" + std::to_string(last);
       count += last - page + 1;
@@ -108,25 +123,44 @@ class Checker {
     }
   }
 
-  void Claim(uint32_t page, const std::string& owner) {
-    if (page >= owners_.size()) {
-      Fault(owner + " claims page " + std::to_string(page) + ", beyond the end of the file");
-      return;
+  // What a fault calls an owner. `name` is the owning table's; the present owner of a
+  // page is named as the table was when it claimed the page.
+  std::string Describe(const PageOwner& owner, const std::string& name) const {
+    switch (owner.use) {
+      case PageUse::kUnowned: return "nothing";
+      case PageUse::kFree: return "free";
+      case PageUse::kDatabaseDefinition: return "the database definition";
+      case PageUse::kGlobalMap: return "the global map";
+      case PageUse::kMapRows: return "usage-map rows";
+      case PageUse::kMapPages:
+        return owner.table == 0 ? "the global map's map pages"
+                                : "the map pages of page " + std::to_string(owner.table);
+      case PageUse::kTableDefinition: return name + "'s definition";
+      case PageUse::kTableData: return name + "'s data";
+      case PageUse::kLongValues: return name + "'s long values of column " + std::to_string(owner.part);
+      case PageUse::kIndex: return name + "'s index " + std::to_string(owner.part);
     }
-    std::string& current = owners_[page];
-    if (current.empty()) {
-      current = owner;
-    } else if (current != owner || owner != kMapRows) {
-      Fault("page " + std::to_string(page) + " is owned by both " + current + " and " + owner);
+    return "an unknown owner";
+  }
+
+  void Claim(uint32_t page, const PageOwner& owner, const std::string& name = {}) {
+    if (page < owners_.size()) {
+      const PageOwner current = owners_[page];
+      if (owners_.Claim(page, owner)) {
+        claimed_by_.emplace(owner.table, name);
+      } else {
+        Fault("page " + std::to_string(page) + " is owned by both " +
+              Describe(current, claimed_by_[current.table]) + " and " + Describe(owner, name));
+      }
+    } else {
+      Fault(Describe(owner, name) + " claims page " + std::to_string(page) + ", beyond the end of the file");
     }
   }
 
   // The pages a map marks; claims the map's own row page and map pages on the way.
   std::vector<uint32_t> MapPages(uint32_t row_pointer, uint32_t owner) {
-    RowPointer where = RowPointer::FromU32(row_pointer);
-    if (where.page != kGlobalMapPage) Claim(where.page, kMapRows);
-    UsageMap map(pages_, format_, row_pointer, owner);
-    for (uint32_t map_page : map.MapPages()) Claim(map_page, "the map pages of page " + std::to_string(owner));
+    const UsageMap map = ClaimMapStorage(pages_, format_, row_pointer, owner,
+                                         [&](uint32_t page, const PageOwner& by) { Claim(page, by); });
     std::vector<uint32_t> found;
     for (auto next = map.NextPage(0); next; next = map.NextPage(*next + 1)) {
       found.push_back(*next);
@@ -148,15 +182,11 @@ class Checker {
   void CheckTable(const std::string& name, uint32_t definition_page, bool system) {
     TableDefinition table = db_.ReadTable(definition_page);
     DefinitionBlock block = ReadDefinitionBlock(pages_, format_, definition_page);
-    for (uint32_t page = definition_page; page != 0;) {
-      Claim(page, name + "'s definition");
-      page = pages_.GetTyped(page, PageType::kTableDefinition, "table definition")
-                 ->View("table definition").U32(format_.tdef_next_page);
-    }
+    for (uint32_t page : table.pages) Claim(page, {PageUse::kTableDefinition, definition_page, 0}, name);
 
     std::vector<uint32_t> data = MapPages(table.usage_map, definition_page);
     ExpectDataPages(name + "'s usage map", data, definition_page);
-    for (uint32_t page : data) Claim(page, name + "'s data");
+    for (uint32_t page : data) Claim(page, {PageUse::kTableData, definition_page, 0}, name);
     for (uint32_t page : MapPages(table.free_space_map, definition_page)) {
       if (!std::binary_search(data.begin(), data.end(), page)) {
         Fault(name + "'s free-space map lists page " + std::to_string(page) + ", which is not its data page");
@@ -167,7 +197,9 @@ class Checker {
       const std::string what = name + "'s long values of column " + std::to_string(maps.column_number);
       std::vector<uint32_t> long_pages = MapPages(view.U32(maps.offset), definition_page);
       ExpectDataPages(what, long_pages, kLongValueOwner);
-      for (uint32_t page : long_pages) Claim(page, what);
+      for (uint32_t page : long_pages) {
+        Claim(page, {PageUse::kLongValues, definition_page, maps.column_number}, name);
+      }
       // Tables Access adds to a database (MSysNameMap, MSysAccessXML) have no free-space
       // map of their long values.
       if (const uint32_t free_space = view.U32(maps.offset + 4); free_space != 0) {
@@ -179,12 +211,29 @@ class Checker {
       }
     }
 
+    // Each index's keys are computed as the rows stream by, to be compared with the stored
+    // ones entry by entry. An index whose keys cannot be computed is left out of that.
+    const size_t index_count = table.real_indexes.size();
+    std::vector<std::optional<IndexKeyEncoder>> encoders(index_count);
+    std::vector<RowKeys> keys(index_count);
+    for (size_t i = 0; i < index_count; ++i) {
+      GuardKeys(name, i, encoders[i], [&] { encoders[i].emplace(table, table.real_indexes[i]); });
+    }
     std::vector<uint32_t> rows;
     TableReader reader(pages_, format_, table);
     std::vector<Field> fields;
+    std::vector<uint8_t> key;
     while (reader.Next(fields)) {
       RowLocation at = reader.location();
-      rows.push_back(PackRowPointer(at.page, static_cast<uint8_t>(at.row)));
+      const uint32_t row = PackRowPointer(at.page, static_cast<uint8_t>(at.row));
+      rows.push_back(row);
+      for (size_t i = 0; i < index_count; ++i) {
+        if (!encoders[i]) continue;
+        GuardKeys(name, i, encoders[i], [&] {
+          encoders[i]->Encode(fields, key);
+          keys[i].emplace_back(row, KeyHash(key));
+        });
+      }
     }
     if (rows.size() != table.row_count) {
       const std::string counts = name + " has " + std::to_string(rows.size()) +
@@ -198,13 +247,30 @@ class Checker {
       }
     }
     std::sort(rows.begin(), rows.end());
-    for (size_t i = 0; i < table.real_indexes.size(); ++i) {
-      Guard(name + "'s index " + std::to_string(i), [&] { CheckIndex(name, i, table, rows); });
+    for (size_t i = 0; i < index_count; ++i) {
+      std::sort(keys[i].begin(), keys[i].end());
+      const RowKeys* computed = encoders[i] ? &keys[i] : nullptr;
+      Guard(name + "'s index " + std::to_string(i), [&] { CheckIndex(name, i, table, rows, computed); });
     }
   }
 
+  // Runs `compute`, a step of computing index `i`'s keys; when the encoder cannot key the
+  // index, notes why and leaves the index's keys uncompared.
+  template <typename Compute>
+  void GuardKeys(const std::string& name, size_t i, std::optional<IndexKeyEncoder>& encoder,
+                 Compute compute) {
+    try {
+      compute();
+    } catch (const JetError& error) {
+      Note(name + "'s index " + std::to_string(i) + ": its keys are not compared with the rows' values: " +
+           error.what());
+      encoder.reset();
+    }
+  }
+
+  // `computed` holds the keys computed from the rows, or is null when they are not compared.
   void CheckIndex(const std::string& name, size_t i, const TableDefinition& table,
-                  const std::vector<uint32_t>& rows) {
+                  const std::vector<uint32_t>& rows, const RowKeys* computed) {
     const RealIndex& index = table.real_indexes[i];
     const std::string what = name + "'s index " + std::to_string(i);
     std::vector<uint32_t> mapped = MapPages(index.usage_map, table.page);
@@ -231,12 +297,14 @@ class Checker {
     if (std::vector<uint32_t>(tree.begin(), tree.end()) != mapped) {
       Fault(what + ": its usage map does not list exactly the pages of its tree");
     }
-    for (uint32_t page : tree) Claim(page, what);
+    for (uint32_t page : tree) Claim(page, {PageUse::kIndex, table.page, static_cast<uint32_t>(i)}, name);
 
     IndexReader entries(pages_, format_, index.root_page);
     IndexEntry entry;
     std::vector<uint8_t> previous, current;
     std::vector<uint32_t> named;
+    std::optional<uint32_t> first_mismatch;
+    size_t mismatches = 0;
     while (entries.Next(entry)) {
       current = entry.key;
       current.resize(current.size() + 4);
@@ -247,7 +315,20 @@ class Checker {
               " of page " + std::to_string(entry.data_page));
       }
       previous.swap(current);
-      named.push_back(PackRowPointer(entry.data_page, entry.data_row));
+      const uint32_t row = PackRowPointer(entry.data_page, entry.data_row);
+      named.push_back(row);
+      // An entry naming no row is a fault of the one-to-one match below.
+      if (computed == nullptr) continue;
+      auto found = std::lower_bound(computed->begin(), computed->end(), std::make_pair(row, uint64_t{0}));
+      if (found != computed->end() && found->first == row && found->second != KeyHash(entry.key)) {
+        if (mismatches++ == 0) first_mismatch = row;
+      }
+    }
+    if (first_mismatch) {
+      const RowPointer at = RowPointer::FromU32(*first_mismatch);
+      Fault(what + ": the key of row " + std::to_string(at.row) + " of page " + std::to_string(at.page) +
+            " does not match the row's values" +
+            (mismatches > 1 ? " (nor do " + std::to_string(mismatches - 1) + " more entries' keys)" : ""));
     }
     std::sort(named.begin(), named.end());
     const bool partial = (index.flags & kIndexIgnoreNulls) != 0;
@@ -262,7 +343,8 @@ class Checker {
   Database& db_;
   PageCache& pages_;
   const Format& format_;
-  std::vector<std::string> owners_;
+  PageOwners owners_;
+  std::map<uint32_t, std::string> claimed_by_;  // the name of each table when it first claimed a page
   IntegrityReport report_;
   uint64_t cover_end_ = 0;  // of the global map; 0 until it reads
 };

@@ -7,6 +7,9 @@
 //   - each usage map lists exactly the pages of its kind that its table owns;
 //   - each index's entries are in strictly increasing order and name every row of its
 //     table once (an index that ignores nulls may leave rows out), and no other row;
+//   - each entry's key is the key of its row's values (index_key.h); an index whose keys
+//     cannot be computed here (a column type or sort order without an encoding) is noted
+//     and its keys are not compared;
 //   - every row, with its long values, reads whole, and the row count is right.
 //
 // What Jet itself leaves in sound files that every reader opens (pages nobody owns, stale

@@ -2,40 +2,40 @@
 
 #include <string>
 
-#include "jet/pages/usage_map.h"
-
 namespace vintrel::jet {
-namespace {
 
-// Map rows of many tables share pages, so map pages have no single table.
-constexpr PageOwner kSharedMaps = {PageUse::kUsageMap, 0, 0};
-// The map of every page's allocation.
+bool PageOwners::Claim(uint32_t page, const PageOwner& owner) {
+  if (page >= owners_.size()) return false;
+  PageOwner& current = owners_[page];
+  if (current.use != PageUse::kUnowned &&
+      (current.use != PageUse::kMapRows || owner.use != PageUse::kMapRows)) {
+    return false;
+  }
+  current = owner;
+  return true;
+}
+
+namespace {
 
 class Claims {
  public:
   explicit Claims(Database& database)
       : database_(database), owners_(database.pages().page_count()) {}
 
-  void Claim(uint32_t page, PageOwner owner) {
-    if (page >= owners_.size()) {
+  void Claim(uint32_t page, const PageOwner& owner) {
+    if (!owners_.Claim(page, owner)) {
       RaiseDamaged("usage map", owner.table,
-                   "it marks page " + std::to_string(page) + " beyond the end of the file");
+                   page >= owners_.size()
+                       ? "it marks page " + std::to_string(page) + " beyond the end of the file"
+                       : "page " + std::to_string(page) + " is claimed by two owners");
     }
-    PageOwner& current = owners_[page];
-    if (current.use != PageUse::kUnowned &&
-        (current.use != owner.use || current.table != owner.table || current.part != owner.part)) {
-      RaiseDamaged("usage map", owner.table,
-                   "page " + std::to_string(page) + " is claimed by two owners");
-    }
-    current = owner;
   }
 
   // Claims the pages `map_row` marks whose type (and, for data pages, owner field) shows
-  // they really are what the map says; maps can lag behind the reuse of a page.
-  void ClaimMapped(uint32_t map_row, PageOwner owner, uint32_t data_owner) {
-    UsageMap map(database_.pages(), database_.format(), map_row, owner.table);
-    Claim(RowPointer::FromU32(map_row).page, kSharedMaps);
-    for (uint32_t page : map.MapPages()) Claim(page, kSharedMaps);
+  // they really are what the map says.
+  void ClaimMapped(uint32_t map_row, const PageOwner& owner, uint32_t data_owner) {
+    const UsageMap map = ClaimMapStorage(database_.pages(), database_.format(), map_row, owner.table,
+                                         [&](uint32_t page, const PageOwner& by) { Claim(page, by); });
     uint32_t from = 0;
     while (std::optional<uint32_t> page = map.NextPage(from)) {
       if (*page >= owners_.size()) {
@@ -48,7 +48,7 @@ class Claims {
     }
   }
 
-  std::vector<PageOwner> Take() { return std::move(owners_); }
+  std::vector<PageOwner> Take() { return std::move(owners_).Take(); }
 
  private:
   bool Belongs(uint32_t number, PageUse use, uint32_t data_owner) {
@@ -68,7 +68,7 @@ class Claims {
   }
 
   Database& database_;
-  std::vector<PageOwner> owners_;
+  PageOwners owners_;
 };
 
 }  // namespace
@@ -76,7 +76,7 @@ class Claims {
 std::vector<PageOwner> MapPageOwners(Database& database) {
   Claims claims(database);
   claims.Claim(0, {PageUse::kDatabaseDefinition, 0, 0});
-  claims.Claim(kGlobalMapPage, kSharedMaps);
+  claims.Claim(kGlobalMapPage, {PageUse::kGlobalMap, 0, 0});
   for (const CatalogEntry& entry : database.ReadCatalog()) {
     if (entry.type != kCatalogLocalTable) continue;
     const uint32_t table_page = entry.definition_page();

@@ -9,6 +9,7 @@
 #include "jet/compact/compact_database.h"
 #include "jet/database.h"
 #include "jet/pages/data_page_builder.h"
+#include "jet/pages/index_page.h"
 #include "scratch_file.h"
 
 namespace vintrel::jet {
@@ -112,6 +113,36 @@ TEST_F(IntegrityCheckTest, AnIndexRootSharedByTwoIndexesIsFound) {
   auto faults = Check(bytes);
   EXPECT_TRUE(Mentions(faults, "is owned by both"));
   EXPECT_TRUE(Mentions(faults, "its usage map does not list exactly the pages of its tree"));
+}
+
+TEST_F(IntegrityCheckTest, AKeyThatDoesNotMatchItsRowIsFound) {
+  // The last key of an index held on one leaf page, raised by one in its last byte: the
+  // entries keep their order and number, so only the key's value gives it away.
+  constexpr size_t kEntryMask = 27, kFirstEntry = 0x1E0, kPointer = 4;
+  auto database = Database::OpenBytes(copy_, "copy.mdb");
+  std::vector<uint8_t> bytes = copy_;
+  bool patched = false;
+  for (const CatalogEntry& entry : database->ReadCatalog()) {
+    if (entry.type != kCatalogLocalTable || patched) continue;
+    for (const RealIndex& index : database->ReadTable(entry.definition_page()).real_indexes) {
+      const IndexPage root = ReadIndexPage(database->pages(), database->format(), index.root_page);
+      if (!root.leaf || root.next_page != 0 || root.entries.size() < 2) continue;
+      const size_t at = index.root_page * kPage;
+      std::vector<size_t> ends;
+      for (size_t bit = 0; bit < (kFirstEntry - kEntryMask) * 8; ++bit) {
+        if ((bytes[at + kEntryMask + bit / 8] >> (bit % 8)) & 1) ends.push_back(kFirstEntry + bit);
+      }
+      uint8_t& last = bytes[at + ends.back() - kPointer - 1];
+      if (ends.back() - ends[ends.size() - 2] <= kPointer || last == 0xFF) continue;
+      ++last;
+      patched = true;
+      break;
+    }
+  }
+  ASSERT_TRUE(patched);
+  auto faults = Check(bytes);
+  EXPECT_EQ(faults.size(), 1u) << ::testing::PrintToString(faults);
+  EXPECT_TRUE(Mentions(faults, "does not match the row's values"));
 }
 
 }  // namespace
