@@ -161,8 +161,8 @@ void IndexKeyEncoder::Encode(const std::vector<Field>& row, std::vector<uint8_t>
     }
     const size_t width = FixedWidth(type);
     if (width != 0 && field.bytes.size() != width) {
-      throw JetError("A value of " + std::to_string(field.bytes.size()) + " bytes cannot be keyed as a " +
-                     std::to_string(width) + "-byte column value.");
+      throw DamagedError("A value of " + std::to_string(field.bytes.size()) +
+                         " bytes cannot be keyed as a " + std::to_string(width) + "-byte column value.");
     }
     const size_t start = key.size();
     switch (type) {

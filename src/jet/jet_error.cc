@@ -5,7 +5,7 @@
 namespace vintrel::jet {
 
 void RaiseDamaged(const char* structure, uint32_t page, const std::string& detail) {
-  throw JetError("The database is damaged: " + std::string(structure) + " at page " +
+  throw DamagedError("The database is damaged: " + std::string(structure) + " at page " +
                  std::to_string(page) + ": " + detail + ".");
 }
 

@@ -13,6 +13,13 @@ class JetError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What RaiseDamaged raises, for the few callers that tell damage from what is merely not
+// supported.
+class DamagedError : public JetError {
+ public:
+  using JetError::JetError;
+};
+
 // A damaged structure: the description names the kind of structure and its page.
 [[noreturn]] void RaiseDamaged(const char* structure, uint32_t page, const std::string& detail);
 

@@ -1,5 +1,7 @@
 #include "jet/check/integrity_check.h"
 
+#include <xxhash.h>
+
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -25,10 +27,7 @@ namespace {
 // An index's keys as computed from its table's rows: a hash of the key, by row pointer.
 using RowKeys = std::vector<std::pair<uint32_t, uint64_t>>;
 
-uint64_t KeyHash(const std::vector<uint8_t>& key) {
-  return std::hash<std::string_view>{}(
-      std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
-}
+uint64_t KeyHash(const std::vector<uint8_t>& key) { return XXH3_64bits(key.data(), key.size()); }
 
 class Checker {
  public:
@@ -255,12 +254,16 @@ class Checker {
   }
 
   // Runs `compute`, a step of computing index `i`'s keys; when the encoder cannot key the
-  // index, notes why and leaves the index's keys uncompared.
+  // index, notes why and leaves the index's keys uncompared. Damage found on the way (an
+  // index naming a column the table lacks, a value of the wrong size) is a fault.
   template <typename Compute>
   void GuardKeys(const std::string& name, size_t i, std::optional<IndexKeyEncoder>& encoder,
                  Compute compute) {
     try {
       compute();
+    } catch (const DamagedError& error) {
+      Fault(name + "'s index " + std::to_string(i) + ": " + error.what());
+      encoder.reset();
     } catch (const JetError& error) {
       Note(name + "'s index " + std::to_string(i) + ": its keys are not compared with the rows' values: " +
            error.what());
