@@ -14,29 +14,11 @@
 #include "jet/io/temporary_file.h"
 #include "jet/jet_error.h"
 #include "jet/pages/data_page_builder.h"
+#include "jet/pages/database_header.h"
 #include "jet/pages/usage_map_builder.h"
-#include "jet/rc4.h"
 
 namespace vintrel::jet {
 namespace {
-
-// The source's definition page with the database key cleared, since the copy's pages
-// are stored plain.
-std::vector<uint8_t> DefinitionPage(Database& source) {
-  const Format& format = source.format();
-  PageRef page = source.pages().Get(0, "database definition");
-  ByteView view = page->View("database definition");
-  std::vector<uint8_t> bytes(view.bytes().begin(), view.bytes().end());
-  if (source.header().database_key != 0) {
-    constexpr uint8_t kMaskKey[4] = {kHeaderMaskKey & 0xFF, (kHeaderMaskKey >> 8) & 0xFF,
-                                     (kHeaderMaskKey >> 16) & 0xFF, kHeaderMaskKey >> 24};
-    std::span<uint8_t> masked = std::span(bytes).subspan(kMaskedAreaOffset, format.masked_area_size);
-    ApplyRc4(kMaskKey, masked);
-    PutU32(bytes, kDatabaseKeyOffset, 0);
-    ApplyRc4(kMaskKey, masked);
-  }
-  return bytes;
-}
 
 void WriteGlobalMap(const Format& format, PageOutput& output) {
   DataPageBuilder page(format, kGlobalMapPage, kGlobalMapPage);
@@ -62,7 +44,8 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output) {
     if (entry.type == kCatalogLocalTable) names[entry.definition_page()] = entry.name;
   }
 
-  output.Write(0, DefinitionPage(source));
+  PageRef definition = source.pages().Get(0, "database definition");
+  output.Write(0, PlainDefinitionPage(definition->View("database definition").bytes(), format));
   MapRows maps(format, output);
   for (const auto& [old_page, new_page] : renumbering.pages()) {
     TableToCopy table{names[old_page], old_page, new_page};

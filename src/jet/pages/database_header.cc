@@ -13,6 +13,13 @@
 namespace vintrel::jet {
 namespace {
 
+// The masked area is RC4 with a fixed key: applying it masks and unmasks alike.
+void ToggleMask(std::span<uint8_t> bytes, const Format& format) {
+  constexpr uint8_t kMaskKey[4] = {kHeaderMaskKey & 0xFF, (kHeaderMaskKey >> 8) & 0xFF,
+                                   (kHeaderMaskKey >> 16) & 0xFF, kHeaderMaskKey >> 24};
+  ApplyRc4(kMaskKey, bytes.subspan(kMaskedAreaOffset, format.masked_area_size));
+}
+
 // The integer part of the creation date as four little-endian bytes.
 std::array<uint8_t, 4> PasswordMask(const ByteView& page) {
   double date = page.F64(kCreationDateOffset);
@@ -46,9 +53,7 @@ DatabaseHeader ReadDatabaseHeader(const PageSource& source, const std::string& p
     RaiseDamaged("database definition", 0,
                  "the file holds fewer than the three pages every database has");
   }
-  constexpr uint8_t kMaskKey[4] = {kHeaderMaskKey & 0xFF, (kHeaderMaskKey >> 8) & 0xFF,
-                                   (kHeaderMaskKey >> 16) & 0xFF, kHeaderMaskKey >> 24};
-  ApplyRc4(kMaskKey, std::span(bytes).subspan(kMaskedAreaOffset, format.masked_area_size));
+  ToggleMask(bytes, format);
 
   ByteView page(bytes, "database definition", 0);
   header.code_page = page.U16(kCodePageOffset);
@@ -61,6 +66,14 @@ DatabaseHeader ReadDatabaseHeader(const PageSource& source, const std::string& p
     if ((page.U8(kPasswordOffset + i) ^ mask[i % 4]) != 0) header.has_password = true;
   }
   return header;
+}
+
+std::vector<uint8_t> PlainDefinitionPage(std::span<const uint8_t> page, const Format& format) {
+  std::vector<uint8_t> bytes(page.begin(), page.end());
+  ToggleMask(bytes, format);
+  PutU32(bytes, kDatabaseKeyOffset, 0);
+  ToggleMask(bytes, format);
+  return bytes;
 }
 
 }  // namespace vintrel::jet

@@ -14,7 +14,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "jet/format.h"
 #include "jet/io/page_source.h"
@@ -31,5 +33,9 @@ struct DatabaseHeader {
 
 // Raises "Unrecognized database format '<path>'." for anything but a Jet 3 or Jet 4 file.
 DatabaseHeader ReadDatabaseHeader(const PageSource& source, const std::string& path);
+
+// `page`, a definition page as stored, with the database key cleared: the page of a copy
+// whose other pages are stored plain.
+std::vector<uint8_t> PlainDefinitionPage(std::span<const uint8_t> page, const Format& format);
 
 }  // namespace vintrel::jet
