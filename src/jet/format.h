@@ -133,9 +133,11 @@ struct Format {
   size_t column_entry_size;
   size_t column_number;
   size_t column_var_index;
+  size_t column_sort_order;  // of text; Jet 4 keeps it where Decimal keeps precision and scale
   size_t column_precision;
   size_t column_scale;
   size_t column_flags;
+  size_t column_compression;  // Jet 4's flag of compressed text; Jet 3 has none (0)
   size_t column_fixed_offset;
   size_t column_length;
   size_t name_length_size;  // 1 byte of code-page text, or 2 bytes of UCS-2 length
@@ -179,7 +181,7 @@ inline constexpr Format kJet3Format = {
     .tdef_real_index_count = 31, .tdef_used_pages = 35, .tdef_free_pages = 39,
     .tdef_real_index_counts = 43, .real_index_count_entry_size = 8,
     .column_entry_size = 18, .column_number = 1, .column_var_index = 3,
-    .column_precision = 11, .column_scale = 12, .column_flags = 13,
+    .column_sort_order = 9, .column_precision = 11, .column_scale = 12, .column_flags = 13, .column_compression = 0,
     .column_fixed_offset = 14, .column_length = 16, .name_length_size = 1,
     .real_index_entry_size = 39, .real_index_columns = 0, .real_index_used_pages = 30,
     .real_index_first_page = 34, .real_index_flags = 38,
@@ -202,7 +204,7 @@ inline constexpr Format kJet4Format = {
     .tdef_real_index_count = 51, .tdef_used_pages = 55, .tdef_free_pages = 59,
     .tdef_real_index_counts = 63, .real_index_count_entry_size = 12,
     .column_entry_size = 25, .column_number = 5, .column_var_index = 7,
-    .column_precision = 11, .column_scale = 12, .column_flags = 15,
+    .column_sort_order = 11, .column_precision = 11, .column_scale = 12, .column_flags = 15, .column_compression = 16,
     .column_fixed_offset = 21, .column_length = 23, .name_length_size = 2,
     .real_index_entry_size = 52, .real_index_columns = 4, .real_index_used_pages = 34,
     .real_index_first_page = 38, .real_index_flags = 46,
@@ -213,6 +215,10 @@ inline constexpr Format kJet4Format = {
     .index_prev_page = 12, .index_next_page = 16, .index_tail_page = 20,
     .index_prefix_length = 24, .index_prefix_length_size = 2, .index_entry_mask = 27, .index_first_entry = 0x1E0,
 };
+
+// The General sort order's code, in the database definition page and in text columns (Jet 3
+// and Jet 4 alike): the only text sort order index keys are computed for.
+inline constexpr uint16_t kGeneralSortOrder = 1033;
 
 // Columns an index can have; unused slots hold this column number.
 inline constexpr size_t kIndexColumnSlots = 10;

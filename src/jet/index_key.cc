@@ -136,13 +136,19 @@ IndexKeyEncoder::IndexKeyEncoder(const TableDefinition& table, const RealIndex& 
                      ": its type (0x" + Hex(column->type, 2) + ") has no key encoding here.");
     }
     if ((type == ColumnType::kText || type == ColumnType::kMemo) &&
-        TextSortOrder(*column) != kGeneralSortOrder) {
+        column->sort_order != kGeneralSortOrder) {
       throw JetError("Index keys cannot be computed for column " + ColumnName(*column) +
-                     ": its text sort order " + std::to_string(TextSortOrder(*column)) +
+                     ": its text sort order " + std::to_string(column->sort_order) +
                      " is not supported (only General, " + std::to_string(kGeneralSortOrder) + ").");
     }
     parts_.push_back({static_cast<size_t>(column - table.columns.begin()), column->type, part.ascending});
   }
+}
+
+bool IndexKeyEncoder::AllNull(const std::vector<Field>& row) const {
+  return std::all_of(parts_.begin(), parts_.end(), [&row](const Part& part) {
+    return part.type != static_cast<uint8_t>(ColumnType::kBoolean) && row.at(part.field).null;
+  });
 }
 
 void IndexKeyEncoder::Encode(const std::vector<Field>& row, std::vector<uint8_t>& key) {

@@ -47,6 +47,8 @@ class IndexKeyEncoder {
   // Reuses `key`'s storage. Raises a JetError for text holding a character the General sort
   // order table does not cover.
   void Encode(const std::vector<Field>& row, std::vector<uint8_t>& key);
+  // True when every column of the key is null in `row`; a Boolean never is.
+  bool AllNull(const std::vector<Field>& row) const;
 
  private:
   struct Part {
@@ -62,13 +64,5 @@ class IndexKeyEncoder {
   std::vector<uint8_t> extra_;
   std::vector<uint8_t> unprintable_;
 };
-
-// The text sort order a column's descriptor names (Jet 4: in the precision and scale bytes).
-inline uint16_t TextSortOrder(const Column& column) {
-  return static_cast<uint16_t>(column.precision | (column.scale << 8));
-}
-
-// The General sort order's code, the only text sort order keys are computed for.
-inline constexpr uint16_t kGeneralSortOrder = 1033;
 
 }  // namespace vintrel::jet

@@ -68,6 +68,41 @@ std::u16string DecodeJet4Text(std::span<const uint8_t> bytes) {
   return text;
 }
 
+std::vector<uint8_t> EncodeJet4Text(std::u16string_view text, bool compress) {
+  auto one_byte = [](char16_t c) { return c <= 0xFF; };
+  compress = compress && std::none_of(text.begin(), text.end(),
+                                      [](char16_t c) { return (c & 0xFF) == 0; });
+  std::vector<uint8_t> out;
+  if (compress) {
+    // Runs start in one-byte mode. A run of one-byte characters among two-byte ones is
+    // stored in one-byte mode only when that saves more than its two switch bytes cost.
+    out = {0xFF, 0xFE};
+    bool in_one_byte = true;
+    for (size_t i = 0; i < text.size();) {
+      size_t end = i;
+      while (end < text.size() && one_byte(text[end]) == one_byte(text[i])) ++end;
+      const size_t switches = (i > 0 ? 1 : 0) + (end < text.size() ? 1 : 0);
+      const bool as_one_byte = one_byte(text[i]) && (in_one_byte || end - i > switches);
+      if (as_one_byte != in_one_byte) {
+        out.push_back(0);
+        in_one_byte = as_one_byte;
+      }
+      for (; i < end; ++i) {
+        out.push_back(static_cast<uint8_t>(text[i]));
+        if (!in_one_byte) out.push_back(static_cast<uint8_t>(text[i] >> 8));
+      }
+    }
+    if (out.size() < 2 * text.size()) return out;
+    out.clear();
+  }
+  out.reserve(2 * text.size());
+  for (char16_t c : text) {
+    out.push_back(static_cast<uint8_t>(c));
+    out.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  return out;
+}
+
 // Each byte's meaning on its own is learnt from iconv once, when the database is opened, so
 // that decoding is a table lookup, and only a lead byte and its trail byte go through iconv
 // again. Byte by byte is also the code page's own reading: glibc's CP1255 and CP1258 join a
@@ -77,7 +112,9 @@ class CodePageDecoder {
  public:
   explicit CodePageDecoder(uint16_t code_page);
 
-  std::u16string Decode(std::span<const uint8_t> bytes) const;
+  // False in `exact` when a byte was read as U+FFFD.
+  std::u16string Decode(std::span<const uint8_t> bytes, bool& exact) const;
+  uint16_t code_page() const { return code_page_; }
 
  private:
   enum class Outcome { kCharacter, kIncomplete, kUndefined };
@@ -85,12 +122,14 @@ class CodePageDecoder {
   // Converts `bytes` as one string, starting from the initial state, appending to `text`.
   Outcome Convert(std::span<const uint8_t> bytes, std::u16string& text) const;
 
+  uint16_t code_page_;
   std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser> converter_;
   std::array<char16_t, 256> single_{};  // each byte that is a character by itself
   std::bitset<256> lead_;               // bytes that take the next byte as their trail byte
+  std::bitset<256> lost_;               // bytes read as U+FFFD
 };
 
-CodePageDecoder::CodePageDecoder(uint16_t code_page) {
+CodePageDecoder::CodePageDecoder(uint16_t code_page) : code_page_(code_page) {
   if (std::find(std::begin(kAnsiCodePages), std::end(kAnsiCodePages), code_page) ==
       std::end(kAnsiCodePages)) {
     throw JetError(InCodePage(code_page) +
@@ -124,6 +163,7 @@ CodePageDecoder::CodePageDecoder(uint16_t code_page) {
         // Windows reads the undefined bytes 80..9F as the C1 controls U+0080..U+009F; the
         // others it maps to private-use characters of its own, which we do not copy.
         single_[byte] = byte >= 0x80 && byte <= 0x9F ? static_cast<char16_t>(byte) : u'\uFFFD';
+        lost_.set(byte, single_[byte] == u'\uFFFD');
         break;
     }
   }
@@ -146,17 +186,20 @@ CodePageDecoder::Outcome CodePageDecoder::Convert(std::span<const uint8_t> bytes
   return Outcome::kCharacter;
 }
 
-std::u16string CodePageDecoder::Decode(std::span<const uint8_t> bytes) const {
+std::u16string CodePageDecoder::Decode(std::span<const uint8_t> bytes, bool& exact) const {
   std::u16string text;
   text.reserve(bytes.size());
+  exact = true;
   for (size_t i = 0; i < bytes.size(); ++i) {
     if (!lead_.test(bytes[i])) {
       text.push_back(single_[bytes[i]]);
+      if (lost_.test(bytes[i])) exact = false;
     } else {
       // A lead byte with no trail byte, or a pair the code page leaves undefined, is one
       // unreadable character.
       if (i + 1 == bytes.size() || Convert(bytes.subspan(i, 2), text) != Outcome::kCharacter) {
         text.push_back(u'\uFFFD');
+        exact = false;
       }
       ++i;
     }
@@ -172,7 +215,19 @@ TextEncoding& TextEncoding::operator=(TextEncoding&&) noexcept = default;
 TextEncoding::~TextEncoding() = default;
 
 std::u16string TextEncoding::Decode(std::span<const uint8_t> bytes) const {
-  return code_page_ ? code_page_->Decode(bytes) : DecodeJet4Text(bytes);
+  bool exact;
+  return code_page_ ? code_page_->Decode(bytes, exact) : DecodeJet4Text(bytes);
+}
+
+std::u16string TextEncoding::DecodeExactly(std::span<const uint8_t> bytes) const {
+  if (!code_page_) return DecodeJet4Text(bytes);
+  bool exact;
+  std::u16string text = code_page_->Decode(bytes, exact);
+  if (!exact) {
+    throw JetError(InCodePage(code_page_->code_page()) +
+                   " holds a byte the code page leaves undefined; such text is not supported.");
+  }
+  return text;
 }
 
 }  // namespace vintrel::jet

@@ -13,10 +13,17 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vintrel::jet {
 
 std::u16string DecodeJet4Text(std::span<const uint8_t> bytes);
+
+// How Jet 4 stores `text`: in the compressed form when `compress` allows it and that form
+// is shorter, as UCS-2 otherwise. Text holding a character with a zero low byte cannot be
+// compressed (its zero would read as a switch between runs).
+std::vector<uint8_t> EncodeJet4Text(std::u16string_view text, bool compress);
 
 class CodePageDecoder;
 
@@ -35,6 +42,11 @@ class TextEncoding {
   ~TextEncoding();
 
   std::u16string Decode(std::span<const uint8_t> bytes) const;
+  // As Decode, but raises a JetError where Decode would read a byte the code page leaves
+  // undefined as U+FFFD: for text that is to be stored again, which must lose nothing.
+  std::u16string DecodeExactly(std::span<const uint8_t> bytes) const;
+  // True for Jet 4 text, which is stored in UTF-16 already.
+  bool unicode() const { return code_page_ == nullptr; }
 
  private:
   std::unique_ptr<CodePageDecoder> code_page_;  // null for Jet 4

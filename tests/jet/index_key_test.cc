@@ -166,7 +166,8 @@ TEST(IndexKeyTest, KeysOfTypesNoFixtureIndexesSortAsTheirValues) {
   for (const auto& [type, values] : cases) {
     TableDefinition table{};
     table.columns.push_back(Column{u"c", static_cast<uint8_t>(type), 0, 0, 0,
-                                   static_cast<uint16_t>(values[0].size()), kColumnFixedLength, 0x09, 0x04});
+                                   static_cast<uint16_t>(values[0].size()), kColumnFixedLength, kGeneralSortOrder,
+                                   0, 0, false});
     for (bool ascending : {true, false}) {
       RealIndex index{{{0, ascending}}, 0, 0, 0};
       IndexKeyEncoder encoder(table, index);

@@ -2,12 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <ctime>
 #include <map>
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "jet/coding.h"
 #include "jet/compact/content_digest.h"
+#include "jet/compact/jet4_conversion.h"
 #include "jet/compact/renumbering.h"
 #include "jet/compact/table_copier.h"
 #include "jet/io/source_lock.h"
@@ -20,6 +23,12 @@
 namespace vintrel::jet {
 namespace {
 
+// Today as a Date/Time value: days since 30 December 1899.
+double Now() {
+  constexpr double kUnixEpochDay = 25569;
+  return kUnixEpochDay + static_cast<double>(std::time(nullptr)) / 86400;
+}
+
 void WriteGlobalMap(const Format& format, PageOutput& output) {
   DataPageBuilder page(format, kGlobalMapPage, kGlobalMapPage);
   page.Add(BuildGlobalFreeMap(format, output));
@@ -30,7 +39,7 @@ void WriteGlobalMap(const Format& format, PageOutput& output) {
 }  // namespace
 
 CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output) {
-  const Format& format = source.format();
+  const Format& format = kJet4Format;
   CompactionFigures figures;
   figures.source_pages = source.pages().page_count();
 
@@ -45,11 +54,13 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output) {
   }
 
   PageRef definition = source.pages().Get(0, "database definition");
-  output.Write(0, PlainDefinitionPage(definition->View("database definition").bytes(), format));
+  const std::span<const uint8_t> page0 = definition->View("database definition").bytes();
+  output.Write(0, source.format().version == Version::kJet4 ? PlainDefinitionPage(page0, format)
+                                                            : Jet4DefinitionPage(page0, Now()));
   MapRows maps(format, output);
   for (const auto& [old_page, new_page] : renumbering.pages()) {
     TableToCopy table{names[old_page], old_page, new_page};
-    CopiedTable copied = CopyTable(source, table, renumbering, output, maps);
+    CopiedTable copied = CopyTable(source, table, renumbering, format, output, maps);
     figures.rows += copied.rows;
     figures.content[table.name] = copied.digest;
   }
@@ -66,14 +77,11 @@ CompactionFigures CompactDatabase(const std::string& source_path,
   struct stat existing;
   if (::lstat(destination_path.c_str(), &existing) == 0) throw JetError("Database already exists.");
   std::unique_ptr<Database> source = Database::Open(source_path);
-  if (source->format().version != Version::kJet4) {
-    throw JetError("Converting the Jet 3 database '" + source_path +
-                   "' to the Jet 4 format is not supported.");
-  }
+  if (source->format().version == Version::kJet3) RequireConvertible(*source, source_path);
   TemporaryFile temporary(destination_path);
   CompactionFigures figures;
   {
-    PageOutput output(temporary.WriterDescriptor(), destination_path, source->format().page_size);
+    PageOutput output(temporary.WriterDescriptor(), destination_path, kJet4Format.page_size);
     figures = WriteCompactedCopy(*source, output);
   }
   std::unique_ptr<Database> copy = Database::Open(temporary.path());

@@ -5,7 +5,9 @@
 // live rows packed into new data pages (in primary-key order where the table has a
 // primary key), its long values on new long-value pages, and each index rebuilt over the
 // rows' new places from the source index's keys. Everything else of the source (deleted
-// rows, free pages, pages nothing owns) is left out.
+// rows, free pages, pages nothing owns) is left out. A Jet 3 source is converted on the way
+// (jet4_conversion.h): its definitions laid out anew, its text re-encoded and its index keys
+// computed from the values.
 //
 // The definitions move to the front of the copy, which renumbers the tables: see
 // renumbering.h. The copy has no free pages; docs/jet-format.md gives its page order.

@@ -10,13 +10,47 @@
 
 namespace vintrel::jet {
 
+namespace {
+
+// Each field's hash seeds the next one's, so that the fields' order and where one field's
+// bytes end count as well as the bytes; XXH3 counts the length of each.
+uint64_t AddField(uint64_t hash, const Field& field, const void* bytes, size_t size) {
+  const uint64_t marks = (field.null ? 1u : 0u) | (field.flag ? 2u : 0u);
+  return XXH3_64bits_withSeed(bytes, size, hash ^ marks);
+}
+
+bool HoldsText(const Column& column) {
+  return column.type == static_cast<uint8_t>(ColumnType::kText) ||
+         column.type == static_cast<uint8_t>(ColumnType::kMemo);
+}
+
+bool Compressed(const std::vector<uint8_t>& bytes) {
+  return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+}
+
+}  // namespace
+
 uint64_t RowHash(const std::vector<Field>& fields) {
-  // Each field's hash seeds the next one's, so that the fields' order and where one field's
-  // bytes end count as well as the bytes; XXH3 counts the length of each.
   uint64_t hash = 0;
-  for (const Field& field : fields) {
-    const uint64_t marks = (field.null ? 1u : 0u) | (field.flag ? 2u : 0u);
-    hash = XXH3_64bits_withSeed(field.bytes.data(), field.bytes.size(), hash ^ marks);
+  for (const Field& field : fields) hash = AddField(hash, field, field.bytes.data(), field.bytes.size());
+  return hash;
+}
+
+RowHasher::RowHasher(const TableDefinition& table, const TextEncoding& text) : text_(text) {
+  for (const Column& column : table.columns) is_text_.push_back(HoldsText(column));
+}
+
+uint64_t RowHasher::Hash(const std::vector<Field>& fields) {
+  uint64_t hash = 0;
+  for (size_t c = 0; c < fields.size(); ++c) {
+    const Field& field = fields[c];
+    // Uncompressed Jet 4 text is UTF-16 as stored.
+    if (field.null || !is_text_[c] || (text_.unicode() && !Compressed(field.bytes))) {
+      hash = AddField(hash, field, field.bytes.data(), field.bytes.size());
+      continue;
+    }
+    decoded_ = text_.DecodeExactly(field.bytes);
+    hash = AddField(hash, field, decoded_.data(), decoded_.size() * sizeof(char16_t));
   }
   return hash;
 }
@@ -43,6 +77,7 @@ ContentDigest DigestContent(Database& database, const Renumbering* renumbering) 
     TableDefinition table = database.ReadTable(entry.definition_page());
     TableReader reader(database.pages(), database.format(), table);
     TableDigest& summary = digest[entry.name];
+    RowHasher hasher(table, database.text());
     std::vector<size_t> id_columns;
     if (renumbering) id_columns = renumbering->IdColumns(entry.name, table);
     while (reader.Next(fields)) {
@@ -54,7 +89,7 @@ ContentDigest DigestContent(Database& database, const Renumbering* renumbering) 
         for (size_t i = 0; i < 4; ++i) field.bytes[i] = static_cast<uint8_t>(renewed >> (8 * i));
       }
       ++summary.rows;
-      summary.checksum += RowHash(fields);
+      summary.checksum += hasher.Hash(fields);
     }
   }
   return digest;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "jet/compact/renumbering.h"
 #include "jet/database.h"
@@ -25,8 +26,23 @@ using ContentDigest = std::map<std::u16string, TableDigest>;
 // With `renumbering`, object ids are summed as the copy stores them.
 ContentDigest DigestContent(Database& database, const Renumbering* renumbering = nullptr);
 
-// What DigestContent adds for one row.
+// A row's hash over its fields' stored bytes.
 uint64_t RowHash(const std::vector<Field>& fields);
+
+// What DigestContent adds for one row: RowHash with text and memo values taken as UTF-16,
+// so that how a database stores text (a code page, UCS-2 or its compressed form) does not
+// count, only the characters. Raises for text holding a byte its code page leaves
+// undefined, whose characters are not known.
+class RowHasher {
+ public:
+  RowHasher(const TableDefinition& table, const TextEncoding& text);
+  uint64_t Hash(const std::vector<Field>& fields);
+
+ private:
+  const TextEncoding& text_;
+  std::vector<bool> is_text_;  // per column
+  std::u16string decoded_;
+};
 // The live rows a storage-order scan of the table finds, counted without decoding them.
 uint64_t CountLiveRows(Database& database, const TableDefinition& table);
 

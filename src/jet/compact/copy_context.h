@@ -1,12 +1,14 @@
-// What every step of one table's copy works from: the source table, the page its copy's
-// definition takes (the owner of all its pages), how object ids change, and where the copy
-// is written.
+// What every step of one table's copy works from: the source table, the table as the copy
+// stores it (the same definition, or its Jet 4 form when a Jet 3 source is converted), the
+// page its copy's definition takes (the owner of all its pages), how object ids change, and
+// where the copy is written.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "jet/coding.h"
+#include "jet/compact/jet4_conversion.h"
 #include "jet/compact/map_rows.h"
 #include "jet/compact/renumbering.h"
 #include "jet/database.h"
@@ -17,8 +19,10 @@ namespace vintrel::jet {
 
 struct CopyContext {
   Database& source;
-  const Format& format;
-  const TableDefinition& table;
+  const TableDefinition& source_table;
+  const Format& format;  // of the copy
+  const TableDefinition& table;  // as the copy stores it
+  TextConversion* text;  // re-encodes text for a copy in another format; null otherwise
   uint32_t owner;  // the copy's definition page
   const Renumbering& renumbering;
   const std::vector<size_t>& id_columns;  // columns holding object ids, renumbered in the copy

@@ -5,6 +5,7 @@
 #include "jet/compact/index_rebuild.h"
 
 #include <algorithm>
+#include <span>
 #include <string>
 #include <utility>
 
@@ -67,7 +68,7 @@ class IndexRebuilder {
     const RealIndex& index = table_.real_indexes[i];
     std::vector<std::vector<uint8_t>> keys;
     std::vector<uint32_t> pointers;
-    IndexReader reader(copy_.source.pages(), copy_.format, index.root_page);
+    IndexReader reader(copy_.source.pages(), copy_.source.format(), index.root_page);
     IndexEntry entry;
     while (reader.Next(entry)) {
       copy_.renumbering.RenumberKey(table_, index, copy_.id_columns, entry.key);
@@ -93,7 +94,7 @@ class IndexRebuilder {
 
   // Source entries are translated in batches, each in one pass over the row moves.
   void CopyIndex(size_t i, IndexBuilder& builder) {
-    IndexReader entries(copy_.source.pages(), copy_.format, table_.real_indexes[i].root_page);
+    IndexReader entries(copy_.source.pages(), copy_.source.format(), table_.real_indexes[i].root_page);
     IndexEntry entry;
     std::vector<std::vector<uint8_t>> keys;
     std::vector<uint32_t> pointers;
@@ -135,6 +136,27 @@ class IndexRebuilder {
 
 void RebuildIndexes(const CopyContext& copy, RowMoves& moves, DefinitionBlock& block) {
   IndexRebuilder(copy, moves).Run(block);
+}
+
+void BuildComputedIndexes(const CopyContext& copy, std::vector<ComputedIndex>& computed,
+                          DefinitionBlock& block) {
+  for (size_t i = 0; i < computed.size(); ++i) {
+    ComputedIndex& index = computed[i];
+    const std::span<const uint8_t> bytes(index.bytes);
+    auto entry = [&bytes](const std::pair<size_t, size_t>& at) {
+      return bytes.subspan(at.first, at.second);
+    };
+    std::sort(index.entries.begin(), index.entries.end(), [&entry](const auto& a, const auto& b) {
+      const auto x = entry(a), y = entry(b);
+      return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end());
+    });
+    IndexBuilder builder(copy.format, copy.output, copy.owner);
+    for (const auto& at : index.entries) builder.Add(entry(at));
+    const uint32_t root = builder.Finish();
+    SetRealIndexFields(block, copy.format, i, static_cast<uint32_t>(builder.entry_count()),
+                       copy.maps.AddMapOf(builder.pages()), root);
+    index = {};
+  }
 }
 
 }  // namespace vintrel::jet

@@ -1,7 +1,11 @@
 // The second step of a table's copy: every real index rebuilt over the rows' new places.
+// Entries keep the source's keys, unless the copy computed them from the rows.
 #pragma once
 
+#include <vector>
+
 #include "jet/compact/copy_context.h"
+#include "jet/compact/row_copy.h"
 #include "jet/compact/row_moves.h"
 #include "jet/pages/definition_block.h"
 
@@ -11,5 +15,10 @@ namespace vintrel::jet {
 // pointers translated through `moves` (sealed), and sets its entry count, usage map and
 // root in `block`.
 void RebuildIndexes(const CopyContext& copy, RowMoves& moves, DefinitionBlock& block);
+
+// Builds each real index from the entries the row copy computed, sorted, and sets its entry
+// count, usage map and root in `block`.
+void BuildComputedIndexes(const CopyContext& copy, std::vector<ComputedIndex>& computed,
+                          DefinitionBlock& block);
 
 }  // namespace vintrel::jet

@@ -1,6 +1,7 @@
 // Copies a table's rows in primary-key order, so that the copy reads in that order from
-// few pages. Each row is decoded, its id columns renumbered and its long values rewritten
-// before it is encoded again; where it went is recorded for the index rebuild.
+// few pages. Each row is decoded, its id columns renumbered, its text re-encoded when the
+// copy converts it and its long values rewritten before it is encoded again; where it went
+// is recorded for the index rebuild, or, when keys are computed, its index entries.
 #include "jet/compact/row_copy.h"
 
 #include <optional>
@@ -9,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "jet/index_key.h"
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
 #include "jet/pages/data_page_builder.h"
@@ -40,33 +42,44 @@ std::optional<size_t> PrimaryIndex(const TableDefinition& table) {
 class RowCopier {
  public:
   RowCopier(const CopyContext& copy, RowMoves& moves)
-      : copy_(copy), table_(copy.table), encoder_(copy.format, copy.table), moves_(moves) {}
+      : copy_(copy),
+        source_(copy.source_table),
+        table_(copy.table),
+        source_format_(copy.source.format()),
+        hasher_(copy.source_table, copy.source.text()),
+        encoder_(copy.format, copy.table),
+        moves_(moves) {
+    if (copy.text) {
+      for (const RealIndex& index : table_.real_indexes) key_encoders_.emplace_back(table_, index);
+      result_.computed.resize(table_.real_indexes.size());
+    }
+  }
 
   CopiedRows Run() {
     PageCache& pages = copy_.source.pages();
     std::vector<Field> fields;
-    std::optional<size_t> primary = PrimaryIndex(table_);
+    std::optional<size_t> primary = PrimaryIndex(source_);
     if (primary) {
-      IndexReader entries(pages, copy_.format, table_.real_indexes[*primary].root_page);
+      IndexReader entries(pages, source_format_, source_.real_indexes[*primary].root_page);
       IndexEntry entry;
       std::vector<size_t> var_offsets;
       while (entries.Next(entry)) {
         PageRef keep;
-        ByteView row = RowAt(pages, copy_.format, entry.data_page, entry.data_row, keep);
-        DecodeRow(pages, copy_.format, table_, row, var_offsets, fields);
+        ByteView row = RowAt(pages, source_format_, entry.data_page, entry.data_row, keep);
+        DecodeRow(pages, source_format_, source_, row, var_offsets, fields);
         AddRow(OldPointer(entry), fields);
       }
       SortMoves();
       // Rows are taken once each (SortMoves refuses a second visit), so equal counts mean
       // the primary index led to every live row.
-      const uint64_t live = CountLiveRows(copy_.source, table_);
+      const uint64_t live = CountLiveRows(copy_.source, source_);
       if (live != result_.count) {
-        RaiseDamaged("index page", table_.page,
+        RaiseDamaged("index page", source_.page,
                      "the primary key names " + std::to_string(result_.count) + " rows of the " +
                          std::to_string(live) + " the table holds");
       }
     } else {
-      TableReader reader(pages, copy_.format, table_);
+      TableReader reader(pages, source_format_, source_);
       while (reader.Next(fields)) {
         RowLocation at = reader.location();
         AddRow(PackRowPointer(at.page, static_cast<uint8_t>(at.row)), fields);
@@ -84,7 +97,7 @@ class RowCopier {
  private:
   void SortMoves() {
     if (moves_.Seal()) {
-      RaiseDamaged("index page", table_.page, "two index entries refer to the same row");
+      RaiseDamaged("index page", source_.page, "two index entries refer to the same row");
     }
   }
 
@@ -92,10 +105,12 @@ class RowCopier {
     for (size_t c : copy_.id_columns) {
       Field& field = fields[c];
       if (field.null || field.bytes.size() != 4) continue;
-      ByteView view(field.bytes, "data page", table_.page);
+      ByteView view(field.bytes, "data page", source_.page);
       PutU32(field.bytes, 0,
              static_cast<uint32_t>(copy_.renumbering.NewId(static_cast<int32_t>(view.U32(0)))));
     }
+    result_.digest.checksum += hasher_.Hash(fields);
+    if (copy_.text) copy_.text->Apply(fields);
     encoder_.Encode(
         fields,
         [this](size_t column, std::span<const uint8_t> value) {
@@ -109,17 +124,36 @@ class RowCopier {
       data_page_.emplace(copy_.format, copy_.output.Allocate(), copy_.owner);
       result_.data_pages.push_back(data_page_->number());
     }
-    uint8_t row = data_page_->Add(row_);
-    result_.digest.checksum += RowHash(fields);
-    moves_.Add(old_pointer, PackRowPointer(data_page_->number(), row));
+    const uint32_t new_pointer = PackRowPointer(data_page_->number(), data_page_->Add(row_));
+    moves_.Add(old_pointer, new_pointer);
+    for (size_t i = 0; i < key_encoders_.size(); ++i) AddEntry(i, fields, new_pointer);
     ++result_.count;
     result_.digest.rows = result_.count;
   }
 
+  // A row whose key columns are all null has no entry in an index that ignores nulls.
+  void AddEntry(size_t index, const std::vector<Field>& fields, uint32_t pointer) {
+    IndexKeyEncoder& encoder = key_encoders_[index];
+    if (table_.real_indexes[index].ignores_nulls() && encoder.AllNull(fields)) return;
+    encoder.Encode(fields, key_);
+    ComputedIndex& computed = result_.computed[index];
+    const size_t at = computed.bytes.size();
+    computed.bytes.insert(computed.bytes.end(), key_.begin(), key_.end());
+    computed.bytes.resize(at + key_.size() + 4);
+    PutBigU24(computed.bytes, at + key_.size(), pointer >> 8);
+    computed.bytes[at + key_.size() + 3] = static_cast<uint8_t>(pointer);
+    computed.entries.emplace_back(at, key_.size() + 4);
+  }
+
   const CopyContext& copy_;
+  const TableDefinition& source_;
   const TableDefinition& table_;
+  const Format& source_format_;
+  RowHasher hasher_;
   RowEncoder encoder_;
   RowMoves& moves_;
+  std::vector<IndexKeyEncoder> key_encoders_;  // when the copy computes its index keys
+  std::vector<uint8_t> key_;
   std::vector<uint8_t> row_;
   std::optional<DataPageBuilder> data_page_;
   CopiedRows result_;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "jet/compact/content_digest.h"
@@ -14,17 +15,25 @@
 
 namespace vintrel::jet {
 
+// An index's entries as the rows give them (each its key, then the row's page in 3 bytes
+// big-endian and its row), stored end to end, for indexes whose keys are computed.
+struct ComputedIndex {
+  std::vector<uint8_t> bytes;
+  std::vector<std::pair<size_t, size_t>> entries;  // offset and size in `bytes`
+};
+
 struct CopiedRows {
   uint64_t count = 0;
   TableDigest digest;  // of the rows as the copy holds them, summed from the source
   std::vector<uint32_t> data_pages;
   std::optional<uint32_t> open_page;  // the last data page, if it has room left
   std::map<uint16_t, LongValueWriter> long_values;  // by column number, every page written
+  std::vector<ComputedIndex> computed;  // per real index, when the copy converts the table
 };
 
 // Copies the rows in primary-key order when the table has a primary key, and in the order
 // they are stored otherwise; records each row's move from its source place in `moves`,
-// sealed on return.
+// sealed on return. A converted table's index entries are computed from its rows.
 CopiedRows CopyRows(const CopyContext& copy, RowMoves& moves);
 
 }  // namespace vintrel::jet

@@ -26,7 +26,9 @@ struct TableToCopy {
   uint32_t copy_page;
 };
 
+// `format` is the copy's: the source's, or Jet 4 for a Jet 3 source, whose tables are
+// converted (jet4_conversion.h).
 CopiedTable CopyTable(Database& source, const TableToCopy& table, const Renumbering& renumbering,
-                      PageOutput& output, MapRows& maps);
+                      const Format& format, PageOutput& output, MapRows& maps);
 
 }  // namespace vintrel::jet

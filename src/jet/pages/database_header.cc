@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <algorithm>
 #include <vector>
 
 #include "jet/coding.h"
@@ -29,6 +30,10 @@ std::array<uint8_t, 4> PasswordMask(const ByteView& page) {
   return {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
           static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(bits >> 24)};
 }
+
+constexpr size_t kJet4VersionOffset = 0x98;
+constexpr uint8_t kJet4Version[8] = {0x54, 0x06, 0x00, 0x00, '4', '.', '0', 0x00};
+constexpr size_t kTrailerSize = 512;
 
 }  // namespace
 
@@ -66,6 +71,25 @@ DatabaseHeader ReadDatabaseHeader(const PageSource& source, const std::string& p
     if ((page.U8(kPasswordOffset + i) ^ mask[i % 4]) != 0) header.has_password = true;
   }
   return header;
+}
+
+std::vector<uint8_t> Jet4DefinitionPage(std::span<const uint8_t> jet3_page, double created) {
+  std::vector<uint8_t> source(jet3_page.begin(), jet3_page.end());
+  ToggleMask(source, kJet3Format);
+  ByteView jet3(source, "database definition", 0);
+  std::vector<uint8_t> page(kJet4Format.page_size, 0);
+  // The signature, then the masked area's leading fields up to Jet 3's sort order.
+  std::copy_n(source.begin(), kSortOrderOffsetJet3 - 2, page.begin());
+  page[kVersionOffset] = 1;
+  PutU16(page, kCodePageOffset, jet3.U16(kCodePageOffset));
+  PutU32(page, kSortOrderOffsetJet4, kGeneralSortOrder);
+  std::memcpy(page.data() + kCreationDateOffset, &created, sizeof created);
+  const std::array<uint8_t, 4> mask = PasswordMask(ByteView(page, "database definition", 0));
+  for (size_t i = 0; i < kJet4Format.password_size; ++i) page[kPasswordOffset + i] = mask[i % 4];
+  std::copy(std::begin(kJet4Version), std::end(kJet4Version), page.begin() + kJet4VersionOffset);
+  std::copy(source.end() - kTrailerSize, source.end(), page.end() - kTrailerSize);
+  ToggleMask(page, kJet4Format);
+  return page;
 }
 
 std::vector<uint8_t> PlainDefinitionPage(std::span<const uint8_t> page, const Format& format) {

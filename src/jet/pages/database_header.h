@@ -11,6 +11,8 @@
 //              integer part of the creation date, so an empty password reads as that mask
 //     0x6E  4  sort order (Jet 4)
 //     0x72  8  creation date (Jet 4), a Date/Time double
+//   0x98  8  (Jet 4) 1620 and "4.0"
+//   the last 512 bytes: a structure of unknown meaning, laid out alike in both versions
 #pragma once
 
 #include <cstdint>
@@ -37,5 +39,11 @@ DatabaseHeader ReadDatabaseHeader(const PageSource& source, const std::string& p
 // `page`, a definition page as stored, with the database key cleared: the page of a copy
 // whose other pages are stored plain.
 std::vector<uint8_t> PlainDefinitionPage(std::span<const uint8_t> page, const Format& format);
+
+// The definition page of a Jet 4 copy of a Jet 3 database, from the source's page as stored:
+// its code page, no database key, no password, the General sort order and `created` (a
+// Date/Time value) as the creation date; the other fields as Jet 4 writes them. The source
+// must have no password.
+std::vector<uint8_t> Jet4DefinitionPage(std::span<const uint8_t> jet3_page, double created);
 
 }  // namespace vintrel::jet

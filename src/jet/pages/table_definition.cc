@@ -77,9 +77,11 @@ TableDefinition ReadTableDefinition(PageCache& pages, const Format& format,
     column.type = entry.U8(0);
     column.number = entry.U16(format.column_number);
     column.var_index = entry.U16(format.column_var_index);
+    column.sort_order = entry.U16(format.column_sort_order);
     column.precision = entry.U8(format.column_precision);
     column.scale = entry.U8(format.column_scale);
     column.flags = entry.U8(format.column_flags);
+    column.compressed_text = format.column_compression != 0 && entry.U8(format.column_compression) & 1;
     column.fixed_offset = entry.U16(format.column_fixed_offset);
     column.length = entry.U16(format.column_length);
     offset += format.column_entry_size;

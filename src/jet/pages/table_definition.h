@@ -45,8 +45,10 @@ struct Column {
   uint16_t fixed_offset;
   uint16_t length;      // bytes of a fixed column
   uint8_t flags;        // kColumn* flags
+  uint16_t sort_order;  // of text
   uint8_t precision;    // Decimal
   uint8_t scale;        // Decimal
+  bool compressed_text;  // Jet 4 stores its text compressed where that is shorter
 
   bool fixed() const { return (flags & kColumnFixedLength) != 0; }
   bool long_value() const {

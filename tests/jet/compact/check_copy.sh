@@ -1,9 +1,10 @@
 #!/bin/sh
 # Compacts one fixture database (unpacking a .mdb.gz first) into a scratch directory, then
-# checks: the integrity check passes on the source (which Jet or another library wrote; what
-# Jet leaves behind are notes) and, without notes, on the copy; both independent readers and
+# checks: the integrity check passes on a Jet 4 source (which Jet or another library wrote;
+# what Jet leaves behind are notes) and, without notes, on the copy; both independent readers and
 # our own read the same content from the copy as from the source (compare_copy.mjs); the
-# copy is no larger than the source; and compacting the copy again gives the same bytes.
+# copy is no larger than the source (a Jet 3 source's Jet 4 copy has pages twice the size);
+# and compacting the copy again gives the same bytes.
 #   check_copy.sh <vintrel-jet-compact> <vintrel-jet-check> <vintrel-jet> <node> <fixture>
 set -eu
 compact=$1 check=$2 dump=$3 node=$4 fixture=$5
@@ -16,7 +17,8 @@ case $fixture in
   *.gz) gunzip -c "$fixture" >"$source" ;;
   *) cp "$fixture" "$source" ;;
 esac
-"$check" "$source"
+version=$(od -An -tu1 -j20 -N1 "$source" | tr -d ' ')
+[ "$version" = 0 ] || "$check" "$source"
 "$compact" "$source" "$scratch/copy.mdb"
 # A copy is held to more than Jet's files: none of what Jet leaves behind either.
 copy_check=$("$check" "$scratch/copy.mdb")
@@ -26,6 +28,8 @@ case $copy_check in *"note: "*) echo "the copy has what only Jet leaves behind";
 source_size=$(wc -c <"$source")
 copy_size=$(wc -c <"$scratch/copy.mdb")
 echo "source $source_size bytes, copy $copy_size bytes"
-[ "$copy_size" -le "$source_size" ] || { echo "the copy is larger than the source"; exit 1; }
+if [ "$version" != 0 ] && [ "$copy_size" -gt "$source_size" ]; then
+  echo "the copy is larger than the source"; exit 1
+fi
 "$compact" "$scratch/copy.mdb" "$scratch/again.mdb" >/dev/null
 cmp "$scratch/copy.mdb" "$scratch/again.mdb" || { echo "compacting the copy again changes it"; exit 1; }

@@ -9,12 +9,15 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <span>
 
 #include "fixtures.h"
 #include "jet/compact/compact_database.h"
 #include "jet/compact/content_digest.h"
 #include "jet/database.h"
+#include "jet/coding.h"
 #include "jet/jet_error.h"
+#include "jet/rc4.h"
 #include "scratch_file.h"
 
 namespace vintrel::jet {
@@ -46,12 +49,16 @@ TEST_P(CompactCorpusTest, CopyHoldsTheSameContentInNoMorePagesAndIsAFixedPoint) 
   const std::string once = dir.Path("once.mdb"), twice = dir.Path("twice.mdb");
   CompactionFigures figures = CompactDatabase(source_path, once);
   EXPECT_EQ(ReadBytes(source_path), before) << "the source is never written";
-  EXPECT_LE(std::filesystem::file_size(once), before.size());
   EXPECT_EQ(figures.copy_pages * 4096ull, std::filesystem::file_size(once));
 
   auto source = Database::Open(source_path);
   auto copy = Database::Open(once);
   EXPECT_EQ(copy->format().version, Version::kJet4);
+  // A Jet 3 source's copy has pages twice the size.
+  EXPECT_LE(figures.copy_pages, figures.source_pages);
+  if (source->format().version == Version::kJet4) {
+    EXPECT_LE(std::filesystem::file_size(once), before.size());
+  }
   Renumbering renumbering(source->ReadCatalog());
   EXPECT_EQ(DigestContent(*source, &renumbering), DigestContent(*copy));
 
@@ -72,13 +79,13 @@ TEST_P(CompactCorpusTest, CopyHoldsTheSameContentInNoMorePagesAndIsAFixedPoint) 
 }
 
 // With the corpus absent, one placeholder case runs and reports the skip.
-std::vector<std::string> Jet4Files() {
-  auto files = FixtureFiles({"jet4"});
+std::vector<std::string> CorpusFiles() {
+  auto files = FixtureFiles({"jet4", "jet3"});
   if (files.empty()) files.push_back("corpus_absent");
   return files;
 }
 
-INSTANTIATE_TEST_SUITE_P(Jet4, CompactCorpusTest, ::testing::ValuesIn(Jet4Files()),
+INSTANTIATE_TEST_SUITE_P(Corpus, CompactCorpusTest, ::testing::ValuesIn(CorpusFiles()),
                          [](const auto& info) {
                            return std::filesystem::path(info.param).stem().string();
                          });
@@ -127,11 +134,23 @@ TEST(CompactRefusalTest, MissingSourceAndExistingDestination) {
   EXPECT_EQ(Entries(dir), (std::vector<std::string>{"copy.mdb", "source.mdb"}));
 }
 
-TEST(CompactRefusalTest, JetThreeIsRefusedUntilItCanBeConverted) {
+// No fixture has another sort order than General, whose keys are the only ones known here.
+TEST(CompactRefusalTest, JetThreeWithAnotherSortOrderIsRefusedBeforeAnythingIsWritten) {
   VINTREL_REQUIRE_FIXTURES();
-  const std::string file = FixtureFiles({"jet3"}).front();
-  ExpectRefused(file, "Converting the Jet 3 database '" + file +
-                          "' to the Jet 4 format is not supported.");
+  ScratchDirectory dir;
+  const std::string file = dir.Path("source.mdb");
+  std::vector<uint8_t> bytes = ReadBytes(FixtureFiles({"jet3"}).front());
+  constexpr uint8_t kMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
+  const std::span<uint8_t> masked(bytes.data() + kMaskedAreaOffset, kJet3Format.masked_area_size);
+  ApplyRc4(kMaskKey, masked);
+  PutU16(bytes, kSortOrderOffsetJet3, 1041);
+  ApplyRc4(kMaskKey, masked);
+  WriteBytes(file, bytes);
+  EXPECT_EQ(ErrorOf(file, dir.Path("copy.mdb")),
+            "Converting the Jet 3 database '" + file +
+                "' to the Jet 4 format is not supported: its sort order 1041 is not General (1033).");
+  EXPECT_EQ(ReadBytes(file), bytes);
+  EXPECT_EQ(Entries(dir), (std::vector<std::string>{"source.mdb"}));
 }
 
 TEST(ContentComparisonTest, AnyDifferenceInTablesRowsOrValuesIsRefused) {

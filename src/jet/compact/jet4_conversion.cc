@@ -1,0 +1,83 @@
+// Jet 3's General sort order and Jet 4's have the same code, 1033, in the database definition
+// page and in text column descriptors; any other sort order is refused, as its keys are
+// unknown here. Jet 4 compresses a memo value only up to 1024 characters.
+#include "jet/compact/jet4_conversion.h"
+
+#include "jet/index_key.h"
+#include "jet/jet_error.h"
+#include "text/utf.h"
+
+namespace vintrel::jet {
+namespace {
+constexpr uint8_t kSystemTable = 0x53;
+constexpr size_t kMaxCompressedMemo = 1024;
+
+bool HoldsText(const Column& column) {
+  return column.type == static_cast<uint8_t>(ColumnType::kText) ||
+         column.type == static_cast<uint8_t>(ColumnType::kMemo);
+}
+
+std::string NotSupported(const std::string& path, const std::string& detail) {
+  return "Converting the Jet 3 database '" + path + "' to the Jet 4 format is not supported: " +
+         detail;
+}
+
+}  // namespace
+
+TableDefinition Jet4Definition(const TableDefinition& jet3) {
+  TableDefinition table = jet3;
+  for (Column& column : table.columns) {
+    column.compressed_text = HoldsText(column) && table.table_type != kSystemTable;
+    if (column.type == static_cast<uint8_t>(ColumnType::kText)) column.length *= 2;
+  }
+  return table;
+}
+
+void RequireConvertible(Database& source, const std::string& path) {
+  if (source.header().sort_order != kGeneralSortOrder) {
+    throw JetError(NotSupported(path, "its sort order " + std::to_string(source.header().sort_order) +
+                                          " is not General (" + std::to_string(kGeneralSortOrder) +
+                                          ")."));
+  }
+  for (const CatalogEntry& entry : source.ReadCatalog()) {
+    if (entry.type != kCatalogLocalTable) continue;
+    const TableDefinition table = Jet4Definition(source.ReadTable(entry.definition_page()));
+    const std::string where = "table " + ToUtf8(entry.name) + ": ";
+    for (const Column& column : table.columns) {
+      if (HoldsText(column) && column.sort_order != kGeneralSortOrder) {
+        throw JetError(NotSupported(path, where + "column " + ToUtf8(column.name) +
+                                              " has the text sort order " +
+                                              std::to_string(column.sort_order) + "."));
+      }
+    }
+    try {
+      for (const RealIndex& index : table.real_indexes) IndexKeyEncoder(table, index);
+    } catch (const DamagedError&) {
+      throw;
+    } catch (const JetError& e) {
+      throw JetError(NotSupported(path, where + e.what()));
+    }
+  }
+}
+
+TextConversion::TextConversion(const TableDefinition& copy_table, const TextEncoding& source_text)
+    : table_(copy_table), source_text_(source_text) {
+  for (size_t c = 0; c < copy_table.columns.size(); ++c) {
+    if (HoldsText(copy_table.columns[c])) text_columns_.push_back(c);
+  }
+}
+
+void TextConversion::Apply(std::vector<Field>& fields) {
+  for (size_t c : text_columns_) {
+    Field& field = fields[c];
+    if (field.null) continue;
+    const Column& column = table_.columns[c];
+    decoded_ = source_text_.DecodeExactly(field.bytes);
+    const bool compress = column.compressed_text &&
+                          (column.type == static_cast<uint8_t>(ColumnType::kText) ||
+                           decoded_.size() <= kMaxCompressedMemo);
+    field.bytes = EncodeJet4Text(decoded_, compress);
+  }
+}
+
+}  // namespace vintrel::jet
