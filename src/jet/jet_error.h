@@ -20,6 +20,13 @@ class DamagedError : public JetError {
   using JetError::JetError;
 };
 
+// What this engine cannot do for a sound database (a sort order, column type or character
+// it has no keys for, a row that does not fit a page once converted).
+class UnsupportedError : public JetError {
+ public:
+  using JetError::JetError;
+};
+
 // A damaged structure: the description names the kind of structure and its page.
 [[noreturn]] void RaiseDamaged(const char* structure, uint32_t page, const std::string& detail);
 

@@ -224,8 +224,8 @@ std::u16string TextEncoding::DecodeExactly(std::span<const uint8_t> bytes) const
   bool exact;
   std::u16string text = code_page_->Decode(bytes, exact);
   if (!exact) {
-    throw JetError(InCodePage(code_page_->code_page()) +
-                   " holds a byte the code page leaves undefined; such text is not supported.");
+    throw UnsupportedError(InCodePage(code_page_->code_page()) +
+                           " holds a byte the code page leaves undefined; such text is not supported.");
   }
   return text;
 }

@@ -80,9 +80,12 @@ CompactionFigures CompactDatabase(const std::string& source_path,
   if (source->format().version == Version::kJet3) RequireConvertible(*source, source_path);
   TemporaryFile temporary(destination_path);
   CompactionFigures figures;
-  {
+  try {
     PageOutput output(temporary.WriterDescriptor(), destination_path, kJet4Format.page_size);
     figures = WriteCompactedCopy(*source, output);
+  } catch (const UnsupportedError& e) {
+    if (source->format().version == Version::kJet4) throw;
+    throw JetError(ConversionNotSupported(source_path, e.what()));
   }
   std::unique_ptr<Database> copy = Database::Open(temporary.path());
   RequireSameContent(figures.content, DigestContent(*copy), source_path);

@@ -17,12 +17,12 @@ bool HoldsText(const Column& column) {
          column.type == static_cast<uint8_t>(ColumnType::kMemo);
 }
 
-std::string NotSupported(const std::string& path, const std::string& detail) {
+}  // namespace
+
+std::string ConversionNotSupported(const std::string& path, const std::string& detail) {
   return "Converting the Jet 3 database '" + path + "' to the Jet 4 format is not supported: " +
          detail;
 }
-
-}  // namespace
 
 TableDefinition Jet4Definition(const TableDefinition& jet3) {
   TableDefinition table = jet3;
@@ -34,10 +34,11 @@ TableDefinition Jet4Definition(const TableDefinition& jet3) {
 }
 
 void RequireConvertible(Database& source, const std::string& path) {
-  if (source.header().sort_order != kGeneralSortOrder) {
-    throw JetError(NotSupported(path, "its sort order " + std::to_string(source.header().sort_order) +
-                                          " is not General (" + std::to_string(kGeneralSortOrder) +
-                                          ")."));
+  const uint32_t sort_order = source.header().sort_order;
+  if (sort_order != kGeneralSortOrder) {
+    throw JetError(ConversionNotSupported(path, "its sort order " + std::to_string(sort_order) +
+                                                    " is not General (" +
+                                                    std::to_string(kGeneralSortOrder) + ")."));
   }
   for (const CatalogEntry& entry : source.ReadCatalog()) {
     if (entry.type != kCatalogLocalTable) continue;
@@ -45,17 +46,15 @@ void RequireConvertible(Database& source, const std::string& path) {
     const std::string where = "table " + ToUtf8(entry.name) + ": ";
     for (const Column& column : table.columns) {
       if (HoldsText(column) && column.sort_order != kGeneralSortOrder) {
-        throw JetError(NotSupported(path, where + "column " + ToUtf8(column.name) +
-                                              " has the text sort order " +
-                                              std::to_string(column.sort_order) + "."));
+        throw JetError(ConversionNotSupported(path, where + "column " + ToUtf8(column.name) +
+                                                        " has the text sort order " +
+                                                        std::to_string(column.sort_order) + "."));
       }
     }
     try {
       for (const RealIndex& index : table.real_indexes) IndexKeyEncoder(table, index);
-    } catch (const DamagedError&) {
-      throw;
-    } catch (const JetError& e) {
-      throw JetError(NotSupported(path, where + e.what()));
+    } catch (const UnsupportedError& e) {
+      throw JetError(ConversionNotSupported(path, where + e.what()));
     }
   }
 }

@@ -24,6 +24,9 @@ TableDefinition Jet4Definition(const TableDefinition& jet3);
 // index's keys must be computable. Reads definitions only.
 void RequireConvertible(Database& source, const std::string& path);
 
+// The description of a conversion of `path` refused for `detail`.
+std::string ConversionNotSupported(const std::string& path, const std::string& detail);
+
 // Rewrites a row's text and memo fields, decoded from the source's code page, into Jet 4's
 // stored form. Raises for text holding a byte the code page leaves undefined, which
 // cannot be stored again without loss.

@@ -62,8 +62,8 @@ void RowEncoder::Encode(const std::vector<Field>& fields, const LongValueStore& 
   const bool inline_long = RowSize(fields, true) <= MaxRowSize(format_);
   const size_t size = RowSize(fields, inline_long);
   if (size > MaxRowSize(format_)) {
-    throw JetError("A row of table " + std::to_string(table_.page) + " needs " +
-                   std::to_string(size) + " bytes, more than a page holds.");
+    throw UnsupportedError("A row of table " + std::to_string(table_.page) + " needs " +
+                           std::to_string(size) + " bytes, more than a page holds.");
   }
   row.assign(2 + fixed_size_, 0);
   PutU16(row, 0, static_cast<uint32_t>(column_count_));

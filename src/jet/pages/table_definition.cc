@@ -81,7 +81,8 @@ TableDefinition ReadTableDefinition(PageCache& pages, const Format& format,
     column.precision = entry.U8(format.column_precision);
     column.scale = entry.U8(format.column_scale);
     column.flags = entry.U8(format.column_flags);
-    column.compressed_text = format.column_compression != 0 && entry.U8(format.column_compression) & 1;
+    column.compressed_text =
+        format.column_compression != 0 && (entry.U8(format.column_compression) & 0x01) != 0;
     column.fixed_offset = entry.U16(format.column_fixed_offset);
     column.length = entry.U16(format.column_length);
     offset += format.column_entry_size;

@@ -134,22 +134,37 @@ TEST(CompactRefusalTest, MissingSourceAndExistingDestination) {
   EXPECT_EQ(Entries(dir), (std::vector<std::string>{"copy.mdb", "source.mdb"}));
 }
 
-// No fixture has another sort order than General, whose keys are the only ones known here.
-TEST(CompactRefusalTest, JetThreeWithAnotherSortOrderIsRefusedBeforeAnythingIsWritten) {
-  VINTREL_REQUIRE_FIXTURES();
-  ScratchDirectory dir;
-  const std::string file = dir.Path("source.mdb");
-  std::vector<uint8_t> bytes = ReadBytes(FixtureFiles({"jet3"}).front());
+// Jet 3 fixtures made elsewhere: the header's sort order or code page replaced.
+void WriteWithHeaderField(const std::string& fixture, size_t offset, uint16_t value,
+                          const std::string& path) {
+  std::vector<uint8_t> bytes = ReadBytes(fixture);
   constexpr uint8_t kMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
   const std::span<uint8_t> masked(bytes.data() + kMaskedAreaOffset, kJet3Format.masked_area_size);
   ApplyRc4(kMaskKey, masked);
-  PutU16(bytes, kSortOrderOffsetJet3, 1041);
+  PutU16(bytes, offset, value);
   ApplyRc4(kMaskKey, masked);
-  WriteBytes(file, bytes);
-  EXPECT_EQ(ErrorOf(file, dir.Path("copy.mdb")),
-            "Converting the Jet 3 database '" + file +
-                "' to the Jet 4 format is not supported: its sort order 1041 is not General (1033).");
-  EXPECT_EQ(ReadBytes(file), bytes);
+  WriteBytes(path, bytes);
+}
+
+// Refused before anything is written when the definitions tell (a sort order other than
+// General, whose keys are the only ones known here), while copying when only the text does
+// (Japanese punctuation, which the General table does not cover): either way nothing is left.
+TEST(CompactRefusalTest, JetThreeWithoutKnownKeysIsRefusedAndLeavesNothing) {
+  VINTREL_REQUIRE_FIXTURES();
+  ScratchDirectory dir;
+  const std::string file = dir.Path("source.mdb");
+  const std::string refused = "Converting the Jet 3 database '" + file + "' to the Jet 4 format is not supported: ";
+  const std::filesystem::path jet3 = testing::FixturesRoot() / "jet3";
+  WriteWithHeaderField(jet3 / "testV1997.mdb", kSortOrderOffsetJet3, 1041, file);
+  const std::vector<uint8_t> before = ReadBytes(file);
+  EXPECT_EQ(ErrorOf(file, dir.Path("copy.mdb")), refused + "its sort order 1041 is not General (1033).");
+  EXPECT_EQ(ReadBytes(file), before);
+  EXPECT_EQ(Entries(dir), (std::vector<std::string>{"source.mdb"}));
+
+  std::filesystem::remove(file);
+  WriteWithHeaderField(jet3 / "testIndexCodesV1997.mdb", kCodePageOffset, 932, file);
+  const std::string unkeyable = refused + "Index keys cannot be computed for text holding the character U+";
+  EXPECT_EQ(ErrorOf(file, dir.Path("copy.mdb")).substr(0, unkeyable.size()), unkeyable);
   EXPECT_EQ(Entries(dir), (std::vector<std::string>{"source.mdb"}));
 }
 

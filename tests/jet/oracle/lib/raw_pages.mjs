@@ -117,6 +117,15 @@ export class RawDatabase {
     return this.unmaskedCodePage;
   }
 
+  // The file's bytes with another code page in the header, as if another system had made it.
+  withCodePage(codePage) {
+    const { headerMaskLength } = this.layout;
+    const end = HEADER_MASK_START + headerMaskLength;
+    const header = rc4(HEADER_MASK_KEY, this.bytes.subarray(HEADER_MASK_START, end));
+    header.writeUInt16LE(codePage, 0x3c - HEADER_MASK_START);
+    return Buffer.concat([this.bytes.subarray(0, HEADER_MASK_START), rc4(HEADER_MASK_KEY, header), this.bytes.subarray(end)]);
+  }
+
   // Text as Jet 3 stores it (code-page bytes) or as Jet 4 stores names (UCS-2).
   decodeText(bytes) {
     if (this.format === "jet4") return bytes.toString("utf16le");
