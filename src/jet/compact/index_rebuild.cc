@@ -138,24 +138,14 @@ void RebuildIndexes(const CopyContext& copy, RowMoves& moves, DefinitionBlock& b
   IndexRebuilder(copy, moves).Run(block);
 }
 
-void BuildComputedIndexes(const CopyContext& copy, std::vector<ComputedIndex>& computed,
+void BuildComputedIndexes(const CopyContext& copy, std::vector<EntrySorter>& computed,
                           DefinitionBlock& block) {
   for (size_t i = 0; i < computed.size(); ++i) {
-    ComputedIndex& index = computed[i];
-    const std::span<const uint8_t> bytes(index.bytes);
-    auto entry = [&bytes](const std::pair<size_t, size_t>& at) {
-      return bytes.subspan(at.first, at.second);
-    };
-    std::sort(index.entries.begin(), index.entries.end(), [&entry](const auto& a, const auto& b) {
-      const auto x = entry(a), y = entry(b);
-      return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end());
-    });
     IndexBuilder builder(copy.format, copy.output, copy.owner);
-    for (const auto& at : index.entries) builder.Add(entry(at));
+    computed[i].Drain([&builder](std::span<const uint8_t> entry) { builder.Add(entry); });
     const uint32_t root = builder.Finish();
     SetRealIndexFields(block, copy.format, i, static_cast<uint32_t>(builder.entry_count()),
                        copy.maps.AddMapOf(builder.pages()), root);
-    index = {};
   }
 }
 

@@ -18,7 +18,7 @@ void RebuildIndexes(const CopyContext& copy, RowMoves& moves, DefinitionBlock& b
 
 // Builds each real index from the entries the row copy computed, sorted, and sets its entry
 // count, usage map and root in `block`.
-void BuildComputedIndexes(const CopyContext& copy, std::vector<ComputedIndex>& computed,
+void BuildComputedIndexes(const CopyContext& copy, std::vector<EntrySorter>& computed,
                           DefinitionBlock& block);
 
 }  // namespace vintrel::jet

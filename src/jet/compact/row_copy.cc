@@ -4,6 +4,7 @@
 // is recorded for the index rebuild, or, when keys are computed, its index entries.
 #include "jet/compact/row_copy.h"
 
+#include <algorithm>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "jet/index_key.h"
+#include "jet/io/file_io.h"
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
 #include "jet/pages/data_page_builder.h"
@@ -20,6 +22,8 @@
 namespace vintrel::jet {
 namespace {
 constexpr const char* kStructure = "data page";
+// Memory for the index entries a conversion computes, shared by a table's indexes.
+constexpr size_t kComputedEntriesMemory = size_t{16} << 20;
 
 // The bytes of the row a pointer addresses, following a moved row to where it lives.
 ByteView RowAt(PageCache& pages, const Format& format, uint32_t page, uint8_t row,
@@ -50,8 +54,11 @@ class RowCopier {
         encoder_(copy.format, copy.table),
         moves_(moves) {
     if (copy.text) {
-      for (const RealIndex& index : table_.real_indexes) key_encoders_.emplace_back(table_, index);
-      result_.computed.resize(table_.real_indexes.size());
+      const size_t budget = kComputedEntriesMemory / std::max<size_t>(table_.real_indexes.size(), 1);
+      for (const RealIndex& index : table_.real_indexes) {
+        key_encoders_.emplace_back(table_, index);
+        result_.computed.emplace_back(DirectoryOf(copy.output.path()), budget);
+      }
     }
   }
 
@@ -136,13 +143,11 @@ class RowCopier {
     IndexKeyEncoder& encoder = key_encoders_[index];
     if (table_.real_indexes[index].ignores_nulls() && encoder.AllNull(fields)) return;
     encoder.Encode(fields, key_);
-    ComputedIndex& computed = result_.computed[index];
-    const size_t at = computed.bytes.size();
-    computed.bytes.insert(computed.bytes.end(), key_.begin(), key_.end());
-    computed.bytes.resize(at + key_.size() + 4);
-    PutBigU24(computed.bytes, at + key_.size(), pointer >> 8);
-    computed.bytes[at + key_.size() + 3] = static_cast<uint8_t>(pointer);
-    computed.entries.emplace_back(at, key_.size() + 4);
+    const size_t size = key_.size();
+    key_.resize(size + 4);
+    PutBigU24(key_, size, pointer >> 8);
+    key_[size + 3] = static_cast<uint8_t>(pointer);
+    result_.computed[index].Add(key_);
   }
 
   const CopyContext& copy_;

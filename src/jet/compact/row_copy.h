@@ -5,22 +5,15 @@
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <utility>
 #include <vector>
 
 #include "jet/compact/content_digest.h"
 #include "jet/compact/copy_context.h"
+#include "jet/compact/entry_sorter.h"
 #include "jet/compact/row_moves.h"
 #include "jet/pages/long_value_writer.h"
 
 namespace vintrel::jet {
-
-// An index's entries as the rows give them (each its key, then the row's page in 3 bytes
-// big-endian and its row), stored end to end, for indexes whose keys are computed.
-struct ComputedIndex {
-  std::vector<uint8_t> bytes;
-  std::vector<std::pair<size_t, size_t>> entries;  // offset and size in `bytes`
-};
 
 struct CopiedRows {
   uint64_t count = 0;
@@ -28,7 +21,9 @@ struct CopiedRows {
   std::vector<uint32_t> data_pages;
   std::optional<uint32_t> open_page;  // the last data page, if it has room left
   std::map<uint16_t, LongValueWriter> long_values;  // by column number, every page written
-  std::vector<ComputedIndex> computed;  // per real index, when the copy converts the table
+  // Per real index, when the copy converts the table: its entries as computed from the rows
+  // (the key, then the row's page in 3 bytes big-endian and its row).
+  std::vector<EntrySorter> computed;
 };
 
 // Copies the rows in primary-key order when the table has a primary key, and in the order
