@@ -5,6 +5,7 @@
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
 #include "jet/pages/usage_map.h"
+#include "jet/property_list.h"
 #include "jet/table_reader.h"
 #include "text/utf.h"
 
@@ -37,13 +38,21 @@ uint64_t RowHash(const std::vector<Field>& fields) {
 }
 
 RowHasher::RowHasher(const TableDefinition& table, const TextEncoding& text) : text_(text) {
-  for (const Column& column : table.columns) is_text_.push_back(HoldsText(column));
+  for (const Column& column : table.columns) {
+    is_text_.push_back(HoldsText(column));
+    is_property_list_.push_back(HoldsPropertyLists(table, column));
+  }
 }
 
 uint64_t RowHasher::Hash(const std::vector<Field>& fields) {
   uint64_t hash = 0;
   for (size_t c = 0; c < fields.size(); ++c) {
     const Field& field = fields[c];
+    if (is_property_list_[c] && !field.null && IsJet3PropertyList(field.bytes)) {
+      converted_ = Jet4PropertyList(field.bytes, text_);
+      hash = AddField(hash, field, converted_.data(), converted_.size());
+      continue;
+    }
     // Uncompressed Jet 4 text is UTF-16 as stored.
     if (field.null || !is_text_[c] || (text_.unicode() && !Compressed(field.bytes))) {
       hash = AddField(hash, field, field.bytes.data(), field.bytes.size());

@@ -31,8 +31,9 @@ uint64_t RowHash(const std::vector<Field>& fields);
 
 // What DigestContent adds for one row: RowHash with text and memo values taken as UTF-16,
 // so that how a database stores text (a code page, UCS-2 or its compressed form) does not
-// count, only the characters. Raises for text holding a byte its code page leaves
-// undefined, whose characters are not known.
+// count, only the characters; the catalog's Jet 3 property lists count in their Jet 4 form
+// for the same reason. Raises for text holding a byte its code page leaves undefined, whose
+// characters are not known.
 class RowHasher {
  public:
   RowHasher(const TableDefinition& table, const TextEncoding& text);
@@ -41,6 +42,8 @@ class RowHasher {
  private:
   const TextEncoding& text_;
   std::vector<bool> is_text_;  // per column
+  std::vector<bool> is_property_list_;
+  std::vector<uint8_t> converted_;
   std::u16string decoded_;
 };
 // The live rows a storage-order scan of the table finds, counted without decoding them.

@@ -5,6 +5,7 @@
 
 #include "jet/index_key.h"
 #include "jet/jet_error.h"
+#include "jet/property_list.h"
 #include "text/utf.h"
 
 namespace vintrel::jet {
@@ -63,6 +64,7 @@ TextConversion::TextConversion(const TableDefinition& copy_table, const TextEnco
     : table_(copy_table), source_text_(source_text) {
   for (size_t c = 0; c < copy_table.columns.size(); ++c) {
     if (HoldsText(copy_table.columns[c])) text_columns_.push_back(c);
+    if (HoldsPropertyLists(copy_table, copy_table.columns[c])) property_columns_.push_back(c);
   }
 }
 
@@ -76,6 +78,12 @@ void TextConversion::Apply(std::vector<Field>& fields) {
                           (column.type == static_cast<uint8_t>(ColumnType::kText) ||
                            decoded_.size() <= kMaxCompressedMemo);
     field.bytes = EncodeJet4Text(decoded_, compress);
+  }
+  for (size_t c : property_columns_) {
+    Field& field = fields[c];
+    if (!field.null && IsJet3PropertyList(field.bytes)) {
+      field.bytes = Jet4PropertyList(field.bytes, source_text_);
+    }
   }
 }
 

@@ -28,8 +28,9 @@ void RequireConvertible(Database& source, const std::string& path);
 std::string ConversionNotSupported(const std::string& path, const std::string& detail);
 
 // Rewrites a row's text and memo fields, decoded from the source's code page, into Jet 4's
-// stored form. Raises for text holding a byte the code page leaves undefined, which
-// cannot be stored again without loss.
+// stored form, and the catalog's property lists into their Jet 4 form (property_list.h).
+// Raises for text holding a byte the code page leaves undefined, which cannot be stored
+// again without loss.
 class TextConversion {
  public:
   TextConversion(const TableDefinition& copy_table, const TextEncoding& source_text);
@@ -39,6 +40,7 @@ class TextConversion {
   const TableDefinition& table_;
   const TextEncoding& source_text_;
   std::vector<size_t> text_columns_;
+  std::vector<size_t> property_columns_;
   std::u16string decoded_;
 };
 

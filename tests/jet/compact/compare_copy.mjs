@@ -1,6 +1,6 @@
 // Checks a compacted copy against its source with the independent readers: mdb-reader
-// (every table, column and row), mdbtools' mdb-tables, mdb-schema and mdb-export; and, given
-// the tool, with our own reader's canonical dump (`vintrel-jet dump`).
+// (every table, column and row), mdbtools' mdb-tables, mdb-schema, mdb-export and mdb-prop;
+// and, given the tool, with our own reader's canonical dump (`vintrel-jet dump`).
 //   node compare_copy.mjs <source.mdb> <copy.mdb> [vintrel-jet]
 // Rows are compared as multisets, since the copy stores them in primary-key order. The copy
 // renumbers tables (their ids are their definition pages), so on both sides every value of a
@@ -118,12 +118,33 @@ function compareConvertedText(source, copy) {
   }
 }
 
+// Design properties (MSysObjects.LvProp) are compared as mdbtools reads them, object by
+// object: a Jet 3 source's are stored in Jet 4's form in the copy.
+const PROPERTIES_BY_MDB_PROP = "(compared by mdb-prop)";
+function propertyColumn(dump) {
+  const catalog = dump.tables.find((t) => t.name === "MSysObjects");
+  return [catalog, ["Name", "LvProp"].map((name) => catalog.columns.findIndex((c) => c.name === name))];
+}
+function objectsWithProperties(dump) {
+  const [catalog, [nameAt, propertiesAt]] = propertyColumn(dump);
+  return new Set(catalog.rows.filter((row) => row[propertiesAt] !== null).map((row) => row[nameAt]));
+}
+function maskProperties(dump) {
+  const [catalog, [, propertiesAt]] = propertyColumn(dump);
+  for (const row of catalog.rows) if (row[propertiesAt] !== null) row[propertiesAt] = PROPERTIES_BY_MDB_PROP;
+  return dump;
+}
+
 const sourceByReader = readerDump(sourceFile);
 const copyByReader = readerDump(copyFile);
 const converted = sourceByReader.format === "jet3";
+const withProperties = objectsWithProperties(sourceByReader);
+const comparedDump = (dump) => (converted ? maskProperties(dump) : dump);
 if (converted) compareConvertedText(sourceByReader, copyByReader);
-compareDumps("mdb-reader", sourceByReader, copyByReader);
-if (tool) compareDumps("vintrel-jet dump", toolDump(tool, sourceFile).doc, toolDump(tool, copyFile).doc);
+compareDumps("mdb-reader", comparedDump(sourceByReader), comparedDump(copyByReader));
+if (tool) {
+  compareDumps("vintrel-jet dump", comparedDump(toolDump(tool, sourceFile).doc), comparedDump(toolDump(tool, copyFile).doc));
+}
 const tables = (file) => run("mdb-tables", ["-S", "-1", file]).split("\n").filter(Boolean).sort();
 if (JSON.stringify(tables(sourceFile)) !== JSON.stringify(tables(copyFile))) problems.push("mdb-tables lists differ");
 if (JSON.stringify(schemaStatements(sourceFile)) !== JSON.stringify(schemaStatements(copyFile))) {
@@ -134,6 +155,10 @@ for (const table of run("mdb-tables", ["-1", sourceFile]).split("\n").filter(Boo
   const masked = (text) => (converted ? text.replace(/[\u0081\u008d\u008f\u0090\u009d]/g, "?") : text);
   const rows = (file) => masked(run("mdb-export", ["-D", "%F %T", file, table])).split("\n").sort();
   if (JSON.stringify(rows(sourceFile)) !== JSON.stringify(rows(copyFile))) problems.push(`mdb-export of ${table} differs`);
+}
+for (const object of withProperties) {
+  const properties = (file) => run("mdb-prop", [file, object]);
+  if (properties(sourceFile) !== properties(copyFile)) problems.push(`mdb-prop of ${object} differs`);
 }
 if (problems.length) {
   console.log(problems.join("\n"));
