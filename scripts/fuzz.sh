@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes the Jet reader for the given number of seconds (default 60), seeded with the Jet 3
-# and Jet 4 databases of the fixture corpus. Builds the fuzz preset first. A finding stops
+# Fuzzes the Jet reader and compaction for the given number of seconds (default 60), seeded
+# with the Jet 3 and Jet 4 databases of the fixture corpus. Builds the fuzz preset first. A finding stops
 # the run with a non-zero status and leaves its input in the current directory.
 set -euo pipefail
 seconds=${1:-60}
