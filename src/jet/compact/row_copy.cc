@@ -54,7 +54,8 @@ class RowCopier {
         encoder_(copy.format, copy.table),
         moves_(moves) {
     if (copy.text) {
-      const size_t budget = kComputedEntriesMemory / std::max<size_t>(table_.real_indexes.size(), 1);
+      const size_t budget =
+          kComputedEntriesMemory / std::max<size_t>(table_.real_indexes.size(), 1);
       for (const RealIndex& index : table_.real_indexes) {
         key_encoders_.emplace_back(table_, index);
         result_.computed.emplace_back(DirectoryOf(copy.output.path()), budget);
