@@ -46,10 +46,14 @@ void RequireConvertible(Database& source, const std::string& path) {
     const TableDefinition table = Jet4Definition(source.ReadTable(entry.definition_page()));
     const std::string where = "table " + ToUtf8(entry.name) + ": ";
     for (const Column& column : table.columns) {
+      const std::string named = where + "column " + ToUtf8(column.name);
       if (HoldsText(column) && column.sort_order != kGeneralSortOrder) {
-        throw JetError(ConversionNotSupported(path, where + "column " + ToUtf8(column.name) +
-                                                        " has the text sort order " +
+        throw JetError(ConversionNotSupported(path, named + " has the text sort order " +
                                                         std::to_string(column.sort_order) + "."));
+      }
+      // Its doubled length would move the fixed columns after it.
+      if (column.type == static_cast<uint8_t>(ColumnType::kText) && column.fixed()) {
+        throw JetError(ConversionNotSupported(path, named + " is text of fixed length."));
       }
     }
     try {

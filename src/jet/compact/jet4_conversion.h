@@ -20,8 +20,9 @@ namespace vintrel::jet {
 TableDefinition Jet4Definition(const TableDefinition& jet3);
 
 // Raises a JetError naming `path` and what is not supported unless every table of `source`
-// converts: the database's and every text column's sort order must be General, and every
-// index's keys must be computable. Reads definitions only.
+// converts: the database's and every text column's sort order must be General, no text
+// column may have a fixed length, and every index's keys must be computable. Reads
+// definitions only.
 void RequireConvertible(Database& source, const std::string& path);
 
 // The description of a conversion of `path` refused for `detail`.
