@@ -31,8 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "jet/pages/field.h"
 #include "jet/pages/table_definition.h"
-#include "jet/table_reader.h"
 
 namespace vintrel::jet {
 

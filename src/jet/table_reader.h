@@ -22,16 +22,11 @@
 #include <vector>
 
 #include "jet/pages/data_page.h"
+#include "jet/pages/field.h"
 #include "jet/pages/table_definition.h"
 #include "jet/pages/usage_map.h"
 
 namespace vintrel::jet {
-
-struct Field {
-  bool null = true;
-  bool flag = false;           // a Boolean's value
-  std::vector<uint8_t> bytes;  // the stored bytes; a long value's full contents
-};
 
 // Addresses of a row as it was found: its slot, and for a moved row where it lives.
 struct RowLocation {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "jet/database.h"
+#include "jet/pages/field.h"
 #include "jet/pages/table_definition.h"
-#include "jet/table_reader.h"
 
 namespace vintrel::jet {
 

@@ -13,9 +13,9 @@
 #include <span>
 #include <vector>
 
+#include "jet/pages/field.h"
 #include "jet/pages/long_value_writer.h"
 #include "jet/pages/table_definition.h"
-#include "jet/table_reader.h"
 
 namespace vintrel::jet {
 
