@@ -133,13 +133,14 @@ IndexKeyEncoder::IndexKeyEncoder(const TableDefinition& table, const RealIndex& 
     const auto type = static_cast<ColumnType>(column->type);
     if (!Keyable(type)) {
       throw UnsupportedError("Index keys cannot be computed for column " + ColumnName(*column) +
-                     ": its type (0x" + Hex(column->type, 2) + ") has no key encoding here.");
+                             ": its type (0x" + Hex(column->type, 2) +
+                             ") has no key encoding here.");
     }
-    if ((type == ColumnType::kText || type == ColumnType::kMemo) &&
-        column->sort_order != kGeneralSortOrder) {
+    if (column->holds_text() && column->sort_order != kGeneralSortOrder) {
       throw UnsupportedError("Index keys cannot be computed for column " + ColumnName(*column) +
-                     ": its text sort order " + std::to_string(column->sort_order) +
-                     " is not supported (only General, " + std::to_string(kGeneralSortOrder) + ").");
+                             ": its text sort order " + std::to_string(column->sort_order) +
+                             " is not supported (only General, " +
+                             std::to_string(kGeneralSortOrder) + ").");
     }
     parts_.push_back({static_cast<size_t>(column - table.columns.begin()), column->type, part.ascending});
   }
@@ -239,8 +240,9 @@ void IndexKeyEncoder::AppendText(const std::vector<uint8_t>& stored, bool ascend
   ForEachCharacter(stored, kMaxKeyedCharacters, [&](char16_t c) {
     const SortCode* code = FindGeneralSortCode(c);
     if (code == nullptr) {
-      throw UnsupportedError("Index keys cannot be computed for text holding the character U+" + Hex(c, 4) +
-                     ": the General sort order is known here for " + kGeneralSortOrderCoverage + ".");
+      throw UnsupportedError("Index keys cannot be computed for text holding the character U+" +
+                             Hex(c, 4) + ": the General sort order is known here for " +
+                             kGeneralSortOrderCoverage + ".");
     }
     const uint8_t* bytes = code->bytes.data();
     switch (code->kind) {

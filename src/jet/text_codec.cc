@@ -43,10 +43,14 @@ std::string SupportedList() {
 
 }  // namespace
 
+bool IsCompressedJet4Text(std::span<const uint8_t> bytes) {
+  return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+}
+
 std::u16string DecodeJet4Text(std::span<const uint8_t> bytes) {
   std::u16string text;
   text.reserve(bytes.size());
-  const bool compressed = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+  const bool compressed = IsCompressedJet4Text(bytes);
   bool one_byte = compressed;
   size_t i = compressed ? 2 : 0;
   while (i < bytes.size()) {

@@ -19,6 +19,8 @@
 namespace vintrel::jet {
 
 std::u16string DecodeJet4Text(std::span<const uint8_t> bytes);
+// True for Jet 4 text stored in the compressed form (it starts with FF FE).
+bool IsCompressedJet4Text(std::span<const uint8_t> bytes);
 
 // How Jet 4 stores `text`: in the compressed form when `compress` allows it and that form
 // is shorter, as UCS-2 otherwise. Text holding a character with a zero low byte cannot be

@@ -20,15 +20,6 @@ uint64_t AddField(uint64_t hash, const Field& field, const void* bytes, size_t s
   return XXH3_64bits_withSeed(bytes, size, hash ^ marks);
 }
 
-bool HoldsText(const Column& column) {
-  return column.type == static_cast<uint8_t>(ColumnType::kText) ||
-         column.type == static_cast<uint8_t>(ColumnType::kMemo);
-}
-
-bool Compressed(const std::vector<uint8_t>& bytes) {
-  return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
-}
-
 }  // namespace
 
 uint64_t RowHash(const std::vector<Field>& fields) {
@@ -39,7 +30,7 @@ uint64_t RowHash(const std::vector<Field>& fields) {
 
 RowHasher::RowHasher(const TableDefinition& table, const TextEncoding& text) : text_(text) {
   for (const Column& column : table.columns) {
-    is_text_.push_back(HoldsText(column));
+    is_text_.push_back(column.holds_text());
     is_property_list_.push_back(HoldsPropertyLists(table, column));
   }
 }
@@ -54,7 +45,7 @@ uint64_t RowHasher::Hash(const std::vector<Field>& fields) {
       continue;
     }
     // Uncompressed Jet 4 text is UTF-16 as stored.
-    if (field.null || !is_text_[c] || (text_.unicode() && !Compressed(field.bytes))) {
+    if (field.null || !is_text_[c] || (text_.unicode() && !IsCompressedJet4Text(field.bytes))) {
       hash = AddField(hash, field, field.bytes.data(), field.bytes.size());
       continue;
     }

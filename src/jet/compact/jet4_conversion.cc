@@ -13,11 +13,6 @@ namespace {
 constexpr uint8_t kSystemTable = 0x53;
 constexpr size_t kMaxCompressedMemo = 1024;
 
-bool HoldsText(const Column& column) {
-  return column.type == static_cast<uint8_t>(ColumnType::kText) ||
-         column.type == static_cast<uint8_t>(ColumnType::kMemo);
-}
-
 }  // namespace
 
 std::string ConversionNotSupported(const std::string& path, const std::string& detail) {
@@ -28,7 +23,7 @@ std::string ConversionNotSupported(const std::string& path, const std::string& d
 TableDefinition Jet4Definition(const TableDefinition& jet3) {
   TableDefinition table = jet3;
   for (Column& column : table.columns) {
-    column.compressed_text = HoldsText(column) && table.table_type != kSystemTable;
+    column.compressed_text = column.holds_text() && table.table_type != kSystemTable;
     if (column.type == static_cast<uint8_t>(ColumnType::kText)) column.length *= 2;
   }
   return table;
@@ -47,7 +42,7 @@ void RequireConvertible(Database& source, const std::string& path) {
     const std::string where = "table " + ToUtf8(entry.name) + ": ";
     for (const Column& column : table.columns) {
       const std::string named = where + "column " + ToUtf8(column.name);
-      if (HoldsText(column) && column.sort_order != kGeneralSortOrder) {
+      if (column.holds_text() && column.sort_order != kGeneralSortOrder) {
         throw JetError(ConversionNotSupported(path, named + " has the text sort order " +
                                                         std::to_string(column.sort_order) + "."));
       }
@@ -67,7 +62,7 @@ void RequireConvertible(Database& source, const std::string& path) {
 TextConversion::TextConversion(const TableDefinition& copy_table, const TextEncoding& source_text)
     : table_(copy_table), source_text_(source_text) {
   for (size_t c = 0; c < copy_table.columns.size(); ++c) {
-    if (HoldsText(copy_table.columns[c])) text_columns_.push_back(c);
+    if (copy_table.columns[c].holds_text()) text_columns_.push_back(c);
     if (HoldsPropertyLists(copy_table, copy_table.columns[c])) property_columns_.push_back(c);
   }
 }

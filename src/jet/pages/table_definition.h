@@ -51,6 +51,10 @@ struct Column {
   bool compressed_text;  // Jet 4 stores its text compressed where that is shorter
 
   bool fixed() const { return (flags & kColumnFixedLength) != 0; }
+  bool holds_text() const {
+    return type == static_cast<uint8_t>(ColumnType::kText) ||
+           type == static_cast<uint8_t>(ColumnType::kMemo);
+  }
   bool long_value() const {
     return type == static_cast<uint8_t>(ColumnType::kMemo) ||
            type == static_cast<uint8_t>(ColumnType::kOle);
