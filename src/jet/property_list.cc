@@ -43,7 +43,9 @@ class ListWriter {
 
  private:
   [[noreturn]] void Fail() const {
-    throw UnsupportedError("A property list (MSysObjects.LvProp) is not laid out as Jet 3 lays them out.");
+    throw UnsupportedError(
+        "A property list (MSysObjects.LvProp) is not laid out as Jet 3 lays them out, or holds "
+        "text too long for Jet 4's.");
   }
   void Need(size_t at, size_t count, size_t end) const {
     if (at > end || count > end - at) Fail();
@@ -57,9 +59,10 @@ class ListWriter {
     out_.resize(out_.size() + count);
     return out_.size() - count;
   }
-  // A 2-byte length and the text, as UCS-2.
+  // A 2-byte length and the text, as UCS-2; text too long for that length is refused.
   void Text(size_t at, size_t length) {
     const std::u16string text = text_.DecodeExactly(in_.subspan(at, length));
+    if (2 * text.size() > UINT16_MAX) Fail();
     const size_t start = Reserve(2 + 2 * text.size());
     PutU16(out_, start, static_cast<uint32_t>(2 * text.size()));
     for (size_t i = 0; i < text.size(); ++i) PutU16(out_, start + 2 + 2 * i, text[i]);
@@ -100,6 +103,7 @@ class ListWriter {
         std::copy_n(in_.begin() + static_cast<ptrdiff_t>(at + kPropertyHeader), value_length,
                     out_.begin() + static_cast<ptrdiff_t>(value + 2));
       }
+      if (out_.size() - property > UINT16_MAX) Fail();
       PutU16(out_, property, static_cast<uint32_t>(out_.size() - property));
       at += length;
     }

@@ -28,8 +28,8 @@ bool HoldsPropertyLists(const TableDefinition& table, const Column& column);
 bool IsJet3PropertyList(std::span<const uint8_t> value);
 
 // The Jet 4 form of a Jet 3 property list, its text decoded with `text`. Raises
-// UnsupportedError for a list whose lengths do not add up, which could not be converted
-// without losing what it holds.
+// UnsupportedError for a list whose lengths do not add up, or whose text would not fit Jet 4's
+// 2-byte lengths as UCS-2, which could not be converted without losing what it holds.
 std::vector<uint8_t> Jet4PropertyList(std::span<const uint8_t> jet3, const TextEncoding& text);
 
 }  // namespace vintrel::jet

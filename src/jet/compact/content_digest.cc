@@ -39,7 +39,9 @@ uint64_t RowHasher::Hash(const std::vector<Field>& fields) {
   uint64_t hash = 0;
   for (size_t c = 0; c < fields.size(); ++c) {
     const Field& field = fields[c];
-    if (is_property_list_[c] && !field.null && IsJet3PropertyList(field.bytes)) {
+    // Only a Jet 3 source's lists are converted; a Jet 4 file's are copied as they are.
+    if (is_property_list_[c] && !text_.unicode() && !field.null &&
+        IsJet3PropertyList(field.bytes)) {
       converted_ = Jet4PropertyList(field.bytes, text_);
       hash = AddField(hash, field, converted_.data(), converted_.size());
       continue;

@@ -10,7 +10,9 @@
 #include "fixtures.h"
 #include "jet/compact/compact_database.h"
 #include "jet/database.h"
+#include "jet/jet_error.h"
 #include "jet/pages/index_page.h"
+#include "jet/property_list.h"
 #include "scratch_file.h"
 #include "text/utf.h"
 
@@ -66,6 +68,36 @@ TEST(Jet3ConversionTest, ComputedKeysAreThoseJet4WroteForTheSameRows) {
     }
   }
   EXPECT_GT(indexes, 10u);
+}
+
+// A memo property of 40,000 code-page characters is 80,000 bytes as UCS-2, more than Jet 4's
+// 2-byte lengths hold: refused, where a truncated length would corrupt the list.
+TEST(Jet3ConversionTest, PropertyTextTooLongForJet4IsRefused) {
+  auto put = [](std::vector<uint8_t>& out, size_t value, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+  };
+  // One name, "D", and the object's chunk holding one memo property named by it.
+  auto list_with_value = [&](size_t characters) {
+    std::vector<uint8_t> list = {'K', 'K', 'D', 0};
+    put(list, 6 + 2 + 1, 4);
+    put(list, 0x80, 2);
+    put(list, 1, 2);
+    list.push_back('D');
+    put(list, 6 + 6 + 8 + characters, 4);
+    put(list, 0x00, 2);
+    put(list, 6, 4);  // the chunk's header: no column name
+    put(list, 0, 2);
+    put(list, 8 + characters, 2);
+    list.push_back(0);
+    list.push_back(static_cast<uint8_t>(ColumnType::kMemo));
+    put(list, 0, 2);
+    put(list, characters, 2);
+    list.insert(list.end(), characters, 'x');
+    return list;
+  };
+  const TextEncoding cp1252(1252);
+  EXPECT_EQ(Jet4PropertyList(list_with_value(10000), cp1252).size(), 4 + 6 + 4 + 6 + 6 + 8 + 20000u);
+  EXPECT_THROW(Jet4PropertyList(list_with_value(40000), cp1252), UnsupportedError);
 }
 
 }  // namespace
