@@ -5,6 +5,7 @@
 #include <ctime>
 #include <map>
 #include <span>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -71,11 +72,12 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output) {
   return figures;
 }
 
-CompactionFigures CompactDatabase(const std::string& source_path,
-                                  const std::string& destination_path) {
-  SourceLock lock(source_path);
-  struct stat existing;
-  if (::lstat(destination_path.c_str(), &existing) == 0) throw JetError("Database already exists.");
+namespace {
+
+constexpr std::string_view kNoCopyWritten = "no copy was written.";
+
+CompactionFigures WriteVerifiedCopy(const SourceLock& lock, const std::string& destination_path) {
+  const std::string& source_path = lock.path();
   std::unique_ptr<Database> source = Database::Open(source_path);
   if (source->format().version == Version::kJet3) RequireConvertible(*source, source_path);
   TemporaryFile temporary(destination_path);
@@ -89,8 +91,30 @@ CompactionFigures CompactDatabase(const std::string& source_path,
   }
   std::unique_ptr<Database> copy = Database::Open(temporary.path());
   RequireSameContent(figures.content, DigestContent(*copy), source_path);
+  lock.RequireUnchanged(kNoCopyWritten);
   temporary.Publish(destination_path);
   return figures;
+}
+
+}  // namespace
+
+CompactionFigures CompactDatabase(const SourceLock& source, const std::string& destination_path) {
+  struct stat existing;
+  if (::lstat(destination_path.c_str(), &existing) == 0) throw JetError("Database already exists.");
+  try {
+    return WriteVerifiedCopy(source, destination_path);
+  } catch (const JetError&) {
+    // What was read of a file that changed meanwhile may look like damage; the change is the
+    // cause to report.
+    source.RequireUnchanged(kNoCopyWritten);
+    throw;
+  }
+}
+
+CompactionFigures CompactDatabase(const std::string& source_path,
+                                  const std::string& destination_path) {
+  const SourceLock lock(source_path);
+  return CompactDatabase(lock, destination_path);
 }
 
 }  // namespace vintrel::jet

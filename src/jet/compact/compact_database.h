@@ -19,6 +19,7 @@
 #include "jet/compact/content_digest.h"
 #include "jet/database.h"
 #include "jet/io/page_output.h"
+#include "jet/io/source_lock.h"
 
 namespace vintrel::jet {
 
@@ -32,11 +33,14 @@ struct CompactionFigures {
 // Writes the compacted copy of `source` through `output` and finishes the file.
 CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output);
 
-// Compacts `source_path` into a new file `destination_path`. The source is opened
-// read-only and locked against a second compaction for the duration; the copy is written
-// beside the destination under a temporary name, read back and compared with the source,
-// flushed, and only then given the destination's name. On failure nothing is left under
-// either name. Raises JetError with the description a user sees.
+// Compacts the locked source into a new file `destination_path`. The copy is written beside
+// the destination under a temporary name, read back and compared with the source, flushed,
+// and only then given the destination's name, provided the source has not changed since it
+// was locked. On failure nothing is left under either name. Raises JetError with the
+// description a user sees.
+CompactionFigures CompactDatabase(const SourceLock& source, const std::string& destination_path);
+
+// The same, with `source_path` locked for the duration of the call.
 CompactionFigures CompactDatabase(const std::string& source_path,
                                   const std::string& destination_path);
 

@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <optional>
 #include <utility>
 
 #include "jet/io/file_io.h"
+#include "jet/io/mapping_guard.h"
 #include "jet/jet_error.h"
 
 namespace vintrel::jet {
@@ -23,10 +25,9 @@ namespace {
 // for the file thus stays near kKeptWindows * kWindowSize, whatever the file's size.
 //
 // A mapping brings one risk a read call does not have: should another program truncate the
-// file while it is mapped, touching the lost part ends the process with SIGBUS instead of
-// raising an error. Our own compactions of the file are excluded by its lock (SourceLock),
-// and Jet compacts into a new file rather than shrinking one in place; for any other program
-// that truncates a database while it is being read, the risk is accepted for the speed.
+// file while it is mapped, touching the lost part raises SIGBUS. The mapping's guard turns
+// that into pages of zeros and a mark, and every later request for bytes raises an error
+// instead of handing out what may have been read as zeros.
 class MappedFileSource final : public PageSource {
  public:
   static constexpr uint64_t kWindowSize = uint64_t{4} << 20;
@@ -42,8 +43,10 @@ class MappedFileSource final : public PageSource {
     mapping_ = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, file.get(), 0);
     if (mapping_ == MAP_FAILED) RaisePathError("map", path, errno);
     base_ = static_cast<const uint8_t*>(mapping_);
+    guard_.emplace(mapping_, size_);
   }
   ~MappedFileSource() override {
+    guard_.reset();
     if (base_ != nullptr) ::munmap(mapping_, size_);
   }
   MappedFileSource(const MappedFileSource&) = delete;
@@ -52,6 +55,9 @@ class MappedFileSource final : public PageSource {
   uint64_t size() const override { return size_; }
 
   std::span<const uint8_t> Bytes(uint64_t offset, size_t size) const override {
+    if (guard_ && guard_->cut_short()) {
+      throw JetError("Could not read " + subject_ + ": the file was cut short while it was read.");
+    }
     if (size > 0) {
       Touch(offset / kWindowSize);
       Touch((offset + size - 1) / kWindowSize);
@@ -87,6 +93,7 @@ class MappedFileSource final : public PageSource {
   const uint8_t* base_ = nullptr;
   uint64_t size_;
   std::string subject_;
+  std::optional<MappingGuard> guard_;
   mutable std::array<uint64_t, kKeptWindows> recent_;  // most recent first
 };
 

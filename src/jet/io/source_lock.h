@@ -1,8 +1,14 @@
-// The source of a compaction, opened read-only under an exclusive advisory lock for the
-// whole compaction, so that a second compaction of the same file fails at once.
+// The source of a compaction, held from before anything of it is read until the caller lets
+// it go: opened read-only; refused when another program has it open (in_use.h) or when
+// another compaction holds it; kept out of reach of Jet clients that open it meanwhile, by a
+// read lock over all its bytes, which makes their write locks fail; and remembered as it was,
+// so that a change made behind the locks is found before the file is trusted or deleted.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
+#include <string_view>
 
 #include "jet/io/file_io.h"
 
@@ -13,8 +19,17 @@ class SourceLock {
   // Raises "Could not find file '<path>'." or "Could not use '<path>'; file already in use."
   explicit SourceLock(const std::string& path);
 
+  const std::string& path() const { return path_; }
+
+  // Raises "The database '<path>' changed while it was compacted; <consequence>" when the
+  // path no longer names the file locked, or the file's size, modification or change time
+  // is not what it was when the lock was taken.
+  void RequireUnchanged(std::string_view consequence) const;
+
  private:
+  std::string path_;
   Descriptor file_;
+  struct stat taken_;
 };
 
 }  // namespace vintrel::jet
