@@ -1,20 +1,28 @@
 // The POSIX JetEngine as the compaction calls it: connection strings, names resolved in the
-// current directory, and the engine's failures passed on as raised errors.
+// current directory, the engine's failures passed on as raised errors, and the source held
+// until its copy has taken its name.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 
 #include "compaction/raised_error.h"
+#include "compaction/run_compaction.h"
+#include "copying_platform.h"
+#include "other_process.h"
 #include "platform/posix/native_jet_engine.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_object_factory.h"
 #include "scratch_directory.h"
 #include "text/utf.h"
 
 namespace vintrel {
 namespace {
 
+using testing::AnotherProcessCanLockForWriting;
 using testing::ListDirectory;
 using testing::ReadFile;
 using testing::WorkingDirectory;
@@ -113,6 +121,42 @@ TEST(NativeJetEngineTest, ASourceBeingCompactedElsewhereIsInUse) {
   ::close(other);
   EXPECT_EQ(ListDirectory(), std::vector<std::string>{"lift.mdb"});
   EXPECT_EQ(CompactLift(), "") << "the lock goes with the other compaction";
+}
+
+TEST(NativeJetEngineTest, TheSourceStaysLockedAndIsNotDeletedWhenItChangedMeanwhile) {
+  REQUIRE_FIXTURES();
+  WorkingDirectory directory;
+  std::filesystem::copy_file(Fixture("emptyV2000.mdb"), "lift.mdb");
+  auto holds = std::make_shared<SourceHolds>();
+  NativeJetEngine engine(holds);
+  PosixFileSystem files(holds);
+
+  engine.CompactDatabase(kPrefix + u"lift.mdb", kPrefix + u"lift1.mdb");
+  EXPECT_FALSE(AnotherProcessCanLockForWriting("lift.mdb")) << "a Jet client must not claim it now";
+  std::filesystem::resize_file("lift.mdb", std::filesystem::file_size("lift.mdb") + 4096);
+  try {
+    files.GetFile(u"lift.mdb")->Delete(false);
+    ADD_FAILURE() << "a database changed behind the lock was deleted";
+  } catch (const RaisedError& error) {
+    EXPECT_EQ(ToUtf8(error.description()), "The database '" + FullPath("lift.mdb") +
+                                               "' changed while it was compacted; it was not deleted, and its "
+                                               "compacted copy is kept beside it.");
+  }
+  EXPECT_EQ(ListDirectory(), (std::vector<std::string>{"lift.mdb", "lift1.mdb"}));
+}
+
+TEST(NativeJetEngineTest, APassThatStopsLetsGoOfTheSourceItHeld) {
+  REQUIRE_FIXTURES();
+  WorkingDirectory directory;
+  std::filesystem::copy_file(Fixture("emptyV2000.mdb"), "lift.mdb");
+  ::chmod("lift.mdb", 0444);
+  PosixObjectFactory platform;
+  testing::RecordingHost host(platform);
+
+  RunCompaction(host);
+  EXPECT_EQ(host.errors, std::vector<std::u16string>{u"Permission denied"});
+  ::chmod("lift.mdb", 0644);
+  EXPECT_TRUE(AnotherProcessCanLockForWriting("lift.mdb"));
 }
 
 }  // namespace

@@ -52,7 +52,9 @@ void NativeJetEngine::CompactDatabase(const std::u16string& source,
                       u" is not supported: the copy can only be written as 5, the Jet 4 format.");
   }
   try {
-    jet::CompactDatabase(source_path, destination_path);
+    auto lock = std::make_unique<jet::SourceLock>(source_path);
+    jet::CompactDatabase(*lock, destination_path);
+    holds_->Keep(std::move(lock));
   } catch (const jet::JetError& error) {
     throw RaisedError(FromUtf8(error.what()));
   }

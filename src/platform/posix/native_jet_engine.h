@@ -1,19 +1,29 @@
 // The JetEngine of the POSIX platform: CompactDatabase through our own Jet engine
 // (jet/compact/compact_database.h), taking the OLE DB connection strings the compaction
-// builds.
+// builds. The source stays locked after the call, in `holds`, until the file system has
+// given its copy the database's name.
 #pragma once
 
+#include <memory>
+
 #include "compaction/platform_objects.h"
+#include "platform/posix/source_holds.h"
 
 namespace vintrel {
 
 class NativeJetEngine final : public Engine {
  public:
+  explicit NativeJetEngine(std::shared_ptr<SourceHolds> holds = std::make_shared<SourceHolds>())
+      : holds_(std::move(holds)) {}
+
   // Source and destination are connection strings naming the provider
   // "Microsoft.Jet.OLEDB.4.0" and a Data Source, resolved against the current directory;
   // the destination may ask for "Jet OLEDB:Engine Type" 5, the Jet 4 format, which is also
   // what an absent engine type gives for a Jet 4 source.
   void CompactDatabase(const std::u16string& source, const std::u16string& destination) override;
+
+ private:
+  std::shared_ptr<SourceHolds> holds_;
 };
 
 }  // namespace vintrel

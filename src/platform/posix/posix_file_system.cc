@@ -67,7 +67,10 @@ void RenameNoReplace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-void PosixFile::Delete(bool force) { RemoveFile(path_, force); }
+void PosixFile::Delete(bool force) {
+  holds_->RequireUnchangedBeforeDelete(path_);
+  RemoveFile(path_, force);
+}
 
 void PosixFile::SetName(const std::u16string& name) {
   const std::string newName = ToUtf8(name);
@@ -76,6 +79,7 @@ void PosixFile::SetName(const std::u16string& name) {
   const std::string target = path_.substr(0, path_.rfind('/') + 1) + newName;
   RenameNoReplace(path_, target);
   path_ = target;
+  holds_->Release(path_);
 }
 
 bool PosixFileSystem::FileExists(const std::u16string& path) {
@@ -90,7 +94,7 @@ void PosixFileSystem::DeleteFile(const std::u16string& path, bool force) {
 std::shared_ptr<File> PosixFileSystem::GetFile(const std::u16string& path) {
   std::string absolute = AbsolutePath(path);
   StatFile(absolute);
-  return std::make_shared<PosixFile>(std::move(absolute));
+  return std::make_shared<PosixFile>(std::move(absolute), holds_);
 }
 
 }  // namespace vintrel

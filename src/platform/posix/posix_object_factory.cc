@@ -9,15 +9,28 @@
 #include "platform/posix/posix_file_system.h"
 
 namespace vintrel {
+namespace {
+
+class PassLock final : public DirectoryLock {
+ public:
+  explicit PassLock(std::shared_ptr<SourceHolds> holds) : holds_(std::move(holds)) {}
+  ~PassLock() override { holds_->ReleaseAll(); }
+
+ private:
+  PosixDirectoryLock directory_;
+  std::shared_ptr<SourceHolds> holds_;
+};
+
+}  // namespace
 
 std::shared_ptr<PlatformObject> PosixObjectFactory::CreateObject(ClassId classId) {
-  if (classId.text == kFileSystemObjectClass.text) return std::make_shared<PosixFileSystem>();
-  if (classId.text == kJetEngineClass.text) return std::make_shared<NativeJetEngine>();
+  if (classId.text == kFileSystemObjectClass.text) return std::make_shared<PosixFileSystem>(holds_);
+  if (classId.text == kJetEngineClass.text) return std::make_shared<NativeJetEngine>(holds_);
   throw RaisedError(u"Class not registered");
 }
 
 std::unique_ptr<DirectoryLock> PosixObjectFactory::LockCurrentDirectory() {
-  return std::make_unique<PosixDirectoryLock>();
+  return std::make_unique<PassLock>(holds_);
 }
 
 }  // namespace vintrel
