@@ -17,7 +17,7 @@
 #include "jet/pages/index_page.h"
 #include "jet/table_reader.h"
 #include "text/utf.h"
-#include "tools/jet/value_format.h"
+#include "jet/value_format.h"
 
 namespace vintrel::jet {
 namespace {

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "tools/jet/value_format.h"
+#include "jet/value_format.h"
 
 namespace vintrel::jet {
 namespace {

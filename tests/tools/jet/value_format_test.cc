@@ -1,4 +1,4 @@
-#include "tools/jet/value_format.h"
+#include "jet/value_format.h"
 
 #include <gtest/gtest.h>
 

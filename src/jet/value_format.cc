@@ -2,7 +2,7 @@
 // range of Date), because the oracle tests compare the dump with mdb-reader's. The exact forms
 // use exact arithmetic: decimals and currency are divided out in integers, and dates are split
 // in whole milliseconds.
-#include "tools/jet/value_format.h"
+#include "jet/value_format.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,5 +1,5 @@
-// Text forms of stored values, as the canonical dump writes them. Kept apart from the
-// dump so each rule can be tested on its own.
+// Text forms of stored values, as the canonical dump writes them and as the compaction names
+// the rows it cannot copy. Kept apart from both so each rule can be tested on its own.
 #pragma once
 
 #include <array>
