@@ -4,6 +4,7 @@
 // whatever width (2 or 4 bytes) each column stores.
 #include "jet/database.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "jet/jet_error.h"
@@ -62,7 +63,12 @@ std::vector<CatalogEntry> Database::ReadCatalog() {
     RaiseDamaged("table definition", kCatalogPage, "the catalog lacks one of its columns");
   }
   std::vector<CatalogEntry> entries;
-  TableReader reader(*pages_, format(), catalog);
+  // The catalog's rows are read from the pages it owns when its usage map, derived from them,
+  // is damaged; those pages must then hold at least the catalog's own row.
+  std::optional<std::vector<uint32_t>> owned;
+  const std::optional<std::string> map_damage = UsageMapDamage(*pages_, format(), catalog);
+  if (map_damage) owned = DataPagesOwnedBy(*pages_, format(), kCatalogPage);
+  TableReader reader(*pages_, format(), catalog, owned ? &*owned : nullptr);
   std::vector<Field> fields;
   while (reader.Next(fields)) {
     CatalogEntry entry;
@@ -72,6 +78,12 @@ std::vector<CatalogEntry> Database::ReadCatalog() {
     entry.type = static_cast<int16_t>(SignedField(fields[type]));
     entry.flags = static_cast<uint32_t>(SignedField(fields[flags]));
     entries.push_back(std::move(entry));
+  }
+  if (map_damage && std::none_of(entries.begin(), entries.end(), [](const CatalogEntry& entry) {
+        return entry.type == kCatalogLocalTable && entry.definition_page() == kCatalogPage;
+      })) {
+    RaiseDamaged("table definition", kCatalogPage,
+                 "the catalog's usage map cannot be read (" + *map_damage + ") and no page it owns lists it");
   }
   return entries;
 }

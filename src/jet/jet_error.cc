@@ -5,8 +5,13 @@
 namespace vintrel::jet {
 
 void RaiseDamaged(const char* structure, uint32_t page, const std::string& detail) {
-  throw DamagedError("The database is damaged: " + std::string(structure) + " at page " +
-                 std::to_string(page) + ": " + detail + ".");
+  const std::string damage = std::string(structure) + " at page " + std::to_string(page) + ": " + detail;
+  throw DamagedError("The database is damaged: " + damage + ".", structure, page, detail);
+}
+
+std::string DamagedError::damage() const {
+  if (structure_.empty()) return detail_;
+  return structure_ + " at page " + std::to_string(page_) + ": " + detail_;
 }
 
 }  // namespace vintrel::jet

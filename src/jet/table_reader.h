@@ -19,6 +19,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "jet/pages/data_page.h"
@@ -34,28 +35,68 @@ struct RowLocation {
   uint16_t row;
 };
 
-class TableReader {
+// The data pages of a table, in page order: those its usage map marks, or, where the map
+// cannot be trusted, a list found otherwise (the pages naming the table as their owner).
+// A page the map marks that belongs to something else is passed over, as maps can lag
+// behind the pages' reuse; one that is of no page type at all, zeroed or garbage, raises:
+// it may have held rows.
+class DataPageWalk {
  public:
-  TableReader(PageCache& pages, const Format& format, const TableDefinition& table);
+  // `listed`, when given, outlives the walk.
+  DataPageWalk(PageCache& pages, const Format& format, const TableDefinition& table,
+               const std::vector<uint32_t>* listed = nullptr);
 
-  // Fills `fields` (one per column of the definition, in its order) with the next live
-  // row; false after the last.
-  bool Next(std::vector<Field>& fields);
-  RowLocation location() const { return {page_number_, static_cast<uint16_t>(next_row_ - 1)}; }
+  // The next data page of the table; nullopt after the last. After a DamagedError the walk
+  // goes on past the page that raised it.
+  std::optional<DataPage> Next();
+  uint32_t page_number() const { return page_number_; }
 
  private:
-  bool AdvancePage();
+  std::optional<uint32_t> NextCandidate();
 
   PageCache& pages_;
   const Format& format_;
   const TableDefinition& table_;
-  UsageMap map_;
-  std::optional<DataPage> page_;
+  std::optional<UsageMap> map_;
+  const std::vector<uint32_t>* listed_;
+  size_t listed_next_ = 0;
   uint32_t page_number_ = 0;
-  uint16_t next_row_ = 0;
   bool started_ = false;
+};
+
+class TableReader {
+ public:
+  TableReader(PageCache& pages, const Format& format, const TableDefinition& table,
+              const std::vector<uint32_t>* listed_pages = nullptr);
+
+  // Fills `fields` (one per column of the definition, in its order) with the next live
+  // row; false after the last. After a DamagedError (a row or page that cannot be read) the
+  // reader goes on past the row or page that raised it.
+  bool Next(std::vector<Field>& fields);
+  RowLocation location() const { return {pages_walk_.page_number(), static_cast<uint16_t>(next_row_ - 1)}; }
+  // After a DamagedError: whether it was the page at location() that could not be read,
+  // rather than its row.
+  bool failed_on_page() const { return reading_page_; }
+
+ private:
+  PageCache& pages_;
+  const Format& format_;
+  const TableDefinition& table_;
+  DataPageWalk pages_walk_;
+  std::optional<DataPage> page_;
+  uint16_t next_row_ = 0;
+  bool reading_page_ = false;
   std::vector<size_t> var_offsets_;
 };
+
+// Why the table's usage map cannot be read, if it cannot: its row or a map page does not
+// read, or it marks a page past the end of the file.
+std::optional<std::string> UsageMapDamage(PageCache& pages, const Format& format, const TableDefinition& table);
+
+// The data pages that name `table` as their owner, in page order, for a table whose usage
+// map cannot be read. The pages the global map marks free are left out when it can be read:
+// a dropped table's pages can still name a definition page that a newer table took over.
+std::vector<uint32_t> DataPagesOwnedBy(PageCache& pages, const Format& format, uint32_t table);
 
 // Decodes one row's fields; exposed for tests and for readers of single rows.
 void DecodeRow(PageCache& pages, const Format& format, const TableDefinition& table,

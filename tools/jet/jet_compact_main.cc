@@ -1,6 +1,7 @@
 // vintrel-jet-compact <source> <destination>: compacts a database into a new Jet 4 file
 // as the engine does for the program, and prints what it did.
 #include <cstdio>
+#include <string>
 
 #include "jet/compact/compact_database.h"
 #include "jet/jet_error.h"
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
   }
   try {
     vintrel::jet::CompactionFigures figures = vintrel::jet::CompactDatabase(argv[1], argv[2]);
+    for (const std::string& repair : figures.repairs) std::fprintf(stderr, "%s: %s\n", argv[1], repair.c_str());
     std::printf("%s: %u pages, %llu rows; %s: %u pages\n", argv[1], figures.source_pages,
                 static_cast<unsigned long long>(figures.rows), argv[2], figures.copy_pages);
     return 0;

@@ -39,7 +39,7 @@ void WriteGlobalMap(const Format& format, PageOutput& output) {
 
 }  // namespace
 
-CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output) {
+CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output, const CompactionOptions& options) {
   const Format& format = kJet4Format;
   CompactionFigures figures;
   figures.source_pages = source.pages().page_count();
@@ -61,9 +61,11 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output) {
   MapRows maps(format, output);
   for (const auto& [old_page, new_page] : renumbering.pages()) {
     TableToCopy table{names[old_page], old_page, new_page};
-    CopiedTable copied = CopyTable(source, table, renumbering, format, output, maps);
+    CopiedTable copied = CopyTable(source, table, renumbering, format, options.salvage, output, maps);
     figures.rows += copied.rows;
     figures.content[table.name] = copied.digest;
+    figures.repairs.insert(figures.repairs.end(), copied.repairs.begin(), copied.repairs.end());
+    figures.losses.insert(figures.losses.end(), copied.losses.begin(), copied.losses.end());
   }
   maps.Flush();
   WriteGlobalMap(format, output);
@@ -76,7 +78,8 @@ namespace {
 
 constexpr std::string_view kNoCopyWritten = "no copy was written.";
 
-CompactionFigures WriteVerifiedCopy(const SourceLock& lock, const std::string& destination_path) {
+CompactionFigures WriteVerifiedCopy(const SourceLock& lock, const std::string& destination_path,
+                                    const CompactionOptions& options) {
   const std::string& source_path = lock.path();
   std::unique_ptr<Database> source = Database::Open(source_path);
   if (source->format().version == Version::kJet3) RequireConvertible(*source, source_path);
@@ -84,7 +87,7 @@ CompactionFigures WriteVerifiedCopy(const SourceLock& lock, const std::string& d
   CompactionFigures figures;
   try {
     PageOutput output(temporary.WriterDescriptor(), destination_path, kJet4Format.page_size);
-    figures = WriteCompactedCopy(*source, output);
+    figures = WriteCompactedCopy(*source, output, options);
   } catch (const UnsupportedError& e) {
     if (source->format().version == Version::kJet4) throw;
     throw JetError(ConversionNotSupported(source_path, e.what()));
@@ -98,23 +101,29 @@ CompactionFigures WriteVerifiedCopy(const SourceLock& lock, const std::string& d
 
 }  // namespace
 
-CompactionFigures CompactDatabase(const SourceLock& source, const std::string& destination_path) {
+CompactionFigures CompactDatabase(const SourceLock& source, const std::string& destination_path,
+                                  const CompactionOptions& options) {
   struct stat existing;
   if (::lstat(destination_path.c_str(), &existing) == 0) throw JetError("Database already exists.");
   try {
-    return WriteVerifiedCopy(source, destination_path);
-  } catch (const JetError&) {
+    return WriteVerifiedCopy(source, destination_path, options);
+  } catch (const JetError& error) {
     // What was read of a file that changed meanwhile may look like damage; the change is the
     // cause to report.
     source.RequireUnchanged(kNoCopyWritten);
+    const std::string damaged = "The database '" + source.path() + "' is damaged: ";
+    if (dynamic_cast<const RowsLostError*>(&error)) {
+      throw JetError(damaged + error.what() + ". A compaction would lose them, so the database was left as it is.");
+    }
+    if (const auto* damage = dynamic_cast<const DamagedError*>(&error)) throw JetError(damaged + damage->damage() + ".");
     throw;
   }
 }
 
-CompactionFigures CompactDatabase(const std::string& source_path,
-                                  const std::string& destination_path) {
+CompactionFigures CompactDatabase(const std::string& source_path, const std::string& destination_path,
+                                  const CompactionOptions& options) {
   const SourceLock lock(source_path);
-  return CompactDatabase(lock, destination_path);
+  return CompactDatabase(lock, destination_path, options);
 }
 
 }  // namespace vintrel::jet

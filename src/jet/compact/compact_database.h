@@ -15,8 +15,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "jet/compact/content_digest.h"
+#include "jet/compact/lost_rows.h"
 #include "jet/database.h"
 #include "jet/io/page_output.h"
 #include "jet/io/source_lock.h"
@@ -28,20 +30,29 @@ struct CompactionFigures {
   uint32_t copy_pages = 0;
   uint64_t rows = 0;
   ContentDigest content;  // of the source, as the copy should hold it
+  std::vector<std::string> repairs;  // each derived structure rebuilt, and why
+  std::vector<LostRows> losses;      // rows a salvaging compaction could not copy
+};
+
+struct CompactionOptions {
+  // Copies every row that can be read rather than refusing a database that loses rows.
+  bool salvage = false;
 };
 
 // Writes the compacted copy of `source` through `output` and finishes the file.
-CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output);
+CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output, const CompactionOptions& options = {});
 
 // Compacts the locked source into a new file `destination_path`. The copy is written beside
 // the destination under a temporary name, read back and compared with the source, flushed,
 // and only then given the destination's name, provided the source has not changed since it
 // was locked. On failure nothing is left under either name. Raises JetError with the
 // description a user sees.
-CompactionFigures CompactDatabase(const SourceLock& source, const std::string& destination_path);
+// Damage to the source is raised naming it: "The database '<path>' is damaged: ...".
+CompactionFigures CompactDatabase(const SourceLock& source, const std::string& destination_path,
+                                  const CompactionOptions& options = {});
 
 // The same, with `source_path` locked for the duration of the call.
-CompactionFigures CompactDatabase(const std::string& source_path,
-                                  const std::string& destination_path);
+CompactionFigures CompactDatabase(const std::string& source_path, const std::string& destination_path,
+                                  const CompactionOptions& options = {});
 
 }  // namespace vintrel::jet

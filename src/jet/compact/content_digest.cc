@@ -57,16 +57,12 @@ uint64_t RowHasher::Hash(const std::vector<Field>& fields) {
   return hash;
 }
 
-uint64_t CountLiveRows(Database& database, const TableDefinition& table) {
-  UsageMap map(database.pages(), database.format(), table.usage_map, table.page);
+uint64_t CountLiveRows(Database& database, const TableDefinition& table,
+                       const std::vector<uint32_t>* listed_pages) {
+  DataPageWalk walk(database.pages(), database.format(), table, listed_pages);
   uint64_t rows = 0;
-  for (auto page = map.NextPage(0); page && *page < database.pages().page_count();
-       page = map.NextPage(*page + 1)) {
-    PageRef ref = database.pages().Get(*page, "data page");
-    if (ref->type() != PageType::kData) continue;
-    DataPage data(ref, database.format(), "data page");
-    if (data.owner() != table.page) continue;
-    for (uint16_t row = 0; row < data.row_count(); ++row) rows += !data.Row(row).deleted;
+  while (std::optional<DataPage> data = walk.Next()) {
+    for (uint16_t row = 0; row < data->row_count(); ++row) rows += !data->Row(row).deleted;
   }
   return rows;
 }

@@ -46,8 +46,10 @@ class RowHasher {
   std::vector<uint8_t> converted_;
   std::u16string decoded_;
 };
-// The live rows a storage-order scan of the table finds, counted without decoding them.
-uint64_t CountLiveRows(Database& database, const TableDefinition& table);
+// The live rows a storage-order scan of the table finds (of its map's pages, or of
+// `listed_pages`), counted without decoding them.
+uint64_t CountLiveRows(Database& database, const TableDefinition& table,
+                       const std::vector<uint32_t>* listed_pages = nullptr);
 
 // Raises, naming `source` and the first table that differs, when the digests differ.
 void RequireSameContent(const ContentDigest& source, const ContentDigest& copy,

@@ -1,7 +1,8 @@
-// Rebuilds a table's indexes after its rows have moved. Keys stay in the source's order, so
-// most indexes stream through in batches; only the rows under one key need sorting again,
-// since equal keys are ordered by row pointer. Keys that hold object ids change with the
-// renumbering and are sorted anew.
+// Builds a table's indexes after its rows have moved. Copied keys stay in the source's
+// order, so most indexes stream through in batches; only the rows under one key need
+// sorting again, since equal keys are ordered by row pointer. Keys that hold object ids
+// change with the renumbering and are sorted anew. Keys computed from the rows come sorted
+// from the row copy's sorters.
 #include "jet/compact/index_rebuild.h"
 
 #include <algorithm>
@@ -16,20 +17,35 @@ namespace vintrel::jet {
 namespace {
 // Index entries translated to new row pointers at a time.
 constexpr size_t kIndexBatch = 1 << 16;
+// What follows the key in a computed entry: the new row pointer, then the source's.
+constexpr size_t kComputedPointers = 8;
 
-class IndexRebuilder {
+// A key of nulls alone: each segment the null flag of its direction. Rows with such keys do
+// not break a unique index.
+bool AllNullKey(const RealIndex& index, std::span<const uint8_t> key) {
+  if (key.size() != index.columns.size()) return false;
+  for (size_t i = 0; i < key.size(); ++i) {
+    if (key[i] != (index.columns[i].ascending ? 0x00 : 0xFF)) return false;
+  }
+  return true;
+}
+
+class IndexBuild {
  public:
-  IndexRebuilder(const CopyContext& copy, RowMoves& moves)
-      : copy_(copy), table_(copy.table), moves_(moves) {}
+  IndexBuild(const CopyContext& copy, CopiedRows& rows, RowMoves& moves)
+      : copy_(copy), table_(copy.table), rows_(rows), moves_(moves) {}
 
   void Run(DefinitionBlock& block) {
     for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
       IndexBuilder builder(copy_.format, copy_.output, copy_.owner);
-      if (KeysIds(table_.real_indexes[i])) {
+      if (rows_.computed[i]) {
+        BuildComputed(i, builder);
+      } else if (KeysIds(table_.real_indexes[i])) {
         CopyRenumberedIndex(i, builder);
       } else {
         CopyIndex(i, builder);
       }
+      if (!duplicates_.empty()) throw RowsToDrop(std::move(duplicates_));
       uint32_t root = builder.Finish();
       SetRealIndexFields(block, copy_.format, i, static_cast<uint32_t>(builder.entry_count()),
                          copy_.maps.AddMapOf(builder.pages()), root);
@@ -46,107 +62,181 @@ class IndexRebuilder {
     return false;
   }
 
-  [[noreturn]] void RaiseUnknownRow(size_t index, uint32_t pointer) const {
-    RowPointer row = RowPointer::FromU32(pointer);
-    RaiseDamaged("index page", table_.page,
-                 "index " + std::to_string(index) + " refers to row " + std::to_string(row.row) +
-                     " of page " + std::to_string(row.page) + ", which is not a row of the table");
+  // The later of two rows with one key in a unique index is lost.
+  void Duplicate(size_t index, std::span<const uint8_t> key, uint32_t old_pointer) {
+    const RowPointer at = RowPointer::FromU32(old_pointer);
+    LostRows lost = NamedRows(copy_.source, copy_.source_table, at.page, at.row);
+    lost.table = copy_.name;
+    lost.reason = "its key is another row's in the unique index " + RealIndexName(table_, index);
+    const std::vector<uint8_t> bytes(key.begin(), key.end());
+    if (std::optional<std::string> values = DescribeKey(table_, table_.real_indexes[index], bytes)) {
+      lost.keys = {*values};
+    }
+    if (!copy_.losses) throw RowsLostError(std::move(lost));
+    copy_.losses->push_back(std::move(lost));
+    duplicates_.push_back(old_pointer);
   }
 
-  static void AddEntry(IndexBuilder& builder, const std::vector<uint8_t>& key, uint32_t pointer,
-                       std::vector<uint8_t>& bytes) {
-    bytes = key;
-    bytes.resize(key.size() + 4);
-    PutBigU24(bytes, key.size(), pointer >> 8);
-    bytes[key.size() + 3] = static_cast<uint8_t>(pointer);
-    builder.Add(bytes);
+  // Entries come in key order, ties by new pointer: a tie in a unique index is a duplicate.
+  void Add(size_t index, IndexBuilder& builder, std::span<const uint8_t> key, uint32_t pointer, uint32_t old_pointer) {
+    const RealIndex& real = table_.real_indexes[index];
+    if (real.unique() && has_previous_ && std::equal(key.begin(), key.end(), previous_.begin(), previous_.end()) &&
+        !AllNullKey(real, key)) {
+      Duplicate(index, key, old_pointer);
+      return;
+    }
+    previous_.assign(key.begin(), key.end());
+    has_previous_ = true;
+    entry_ = previous_;
+    entry_.resize(key.size() + 4);
+    PutBigU24(entry_, key.size(), pointer >> 8);
+    entry_[key.size() + 3] = static_cast<uint8_t>(pointer);
+    builder.Add(entry_);
+  }
+
+  void Start() { has_previous_ = false; }
+
+  void BuildComputed(size_t i, IndexBuilder& builder) {
+    Start();
+    rows_.computed[i]->Drain([&](std::span<const uint8_t> entry) {
+      const std::span<const uint8_t> key = entry.first(entry.size() - kComputedPointers);
+      const ByteView pointers(entry.last(kComputedPointers), "index entry", table_.page);
+      Add(i, builder, key, pointers.BigU32(0), pointers.BigU32(4));
+    });
+  }
+
+  // The entries copied as stored, translated, against what the rows' keys say they are.
+  class Tally {
+   public:
+    void Count(const std::vector<uint8_t>& key, uint32_t pointer) {
+      ++entries_;
+      sum_ += EntryHash(key, pointer);
+    }
+    void RequireRowsKeys(size_t index, const KeySum& rows, uint64_t row_count, const RealIndex& real) const {
+      if (!rows.unkeyed.empty()) {
+        if (!real.ignores_nulls() && entries_ != row_count) {
+          throw IndexMismatch(index, "it has " + std::to_string(entries_) + " entries for " +
+                                         std::to_string(row_count) + " rows");
+        }
+        return;
+      }
+      if (entries_ != rows.entries) {
+        throw IndexMismatch(index, "it has " + std::to_string(entries_) + " entries where the rows have " +
+                                       std::to_string(rows.entries) + " keys");
+      }
+      if (sum_ != rows.sum) throw IndexMismatch(index, "its entries are not the keys of the table's rows");
+    }
+
+   private:
+    uint64_t entries_ = 0;
+    uint64_t sum_ = 0;
+  };
+
+  void Translate(size_t index, std::vector<uint32_t>& pointers) {
+    if (std::optional<uint32_t> unknown = moves_.Translate(pointers)) {
+      const RowPointer row = RowPointer::FromU32(*unknown);
+      throw IndexMismatch(index, "it names row " + std::to_string(row.row) + " of page " + std::to_string(row.page) +
+                                     ", which is not a row of the table");
+    }
   }
 
   // Keys holding object ids change with them, and so may their order; only system tables
   // have such keys, and they are small enough to sort in memory.
   void CopyRenumberedIndex(size_t i, IndexBuilder& builder) {
     const RealIndex& index = table_.real_indexes[i];
-    std::vector<std::vector<uint8_t>> keys;
+    struct Entry {
+      std::vector<uint8_t> key;
+      uint32_t pointer;
+      uint32_t old_pointer;
+    };
+    std::vector<Entry> entries;
     std::vector<uint32_t> pointers;
     IndexReader reader(copy_.source.pages(), copy_.source.format(), index.root_page);
     IndexEntry entry;
     while (reader.Next(entry)) {
       copy_.renumbering.RenumberKey(table_, index, copy_.id_columns, entry.key);
-      keys.push_back(std::move(entry.key));
+      entries.push_back({std::move(entry.key), 0, OldPointer(entry)});
       pointers.push_back(OldPointer(entry));
     }
-    if (auto unknown = moves_.Translate(pointers)) RaiseUnknownRow(i, *unknown);
-    std::vector<std::pair<std::vector<uint8_t>, uint32_t>> entries;
-    for (size_t e = 0; e < keys.size(); ++e) entries.emplace_back(std::move(keys[e]), pointers[e]);
+    Translate(i, pointers);
+    Tally tally;
+    for (size_t e = 0; e < entries.size(); ++e) {
+      entries[e].pointer = pointers[e];
+      tally.Count(entries[e].key, pointers[e]);
+    }
+    tally.RequireRowsKeys(i, rows_.sums[i], rows_.count, index);
     // GCC 12 at -O3 gives the key comparison's memcmp a length beyond any object
     // (-Wstringop-overread); the lengths are the keys' own sizes, so the warning is false.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wstringop-overread"
 #endif
-    std::sort(entries.begin(), entries.end());
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+      return a.key != b.key ? a.key < b.key : a.pointer < b.pointer;
+    });
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
 #endif
-    std::vector<uint8_t> bytes;
-    for (const auto& [key, pointer] : entries) AddEntry(builder, key, pointer, bytes);
+    Start();
+    for (const Entry& e : entries) Add(i, builder, e.key, e.pointer, e.old_pointer);
   }
 
   // Source entries are translated in batches, each in one pass over the row moves.
   void CopyIndex(size_t i, IndexBuilder& builder) {
-    IndexReader entries(copy_.source.pages(), copy_.source.format(), table_.real_indexes[i].root_page);
+    const RealIndex& index = table_.real_indexes[i];
+    IndexReader entries(copy_.source.pages(), copy_.source.format(), index.root_page);
     IndexEntry entry;
     std::vector<std::vector<uint8_t>> keys;
-    std::vector<uint32_t> pointers;
+    std::vector<uint32_t> old_pointers, pointers;
+    Tally tally;
+    Start();
     // Entries with equal keys are ordered by row pointer, and rows have moved.
-    std::vector<uint8_t> key, bytes;
-    std::vector<uint32_t> rows;
+    std::vector<uint8_t> key;
+    std::vector<std::pair<uint32_t, uint32_t>> rows;  // new and source pointers under `key`
     auto flush_key = [&] {
       std::sort(rows.begin(), rows.end());
-      for (uint32_t pointer : rows) AddEntry(builder, key, pointer, bytes);
+      for (const auto& [pointer, old_pointer] : rows) Add(i, builder, key, pointer, old_pointer);
       rows.clear();
     };
     auto flush_batch = [&] {
-      if (auto unknown = moves_.Translate(pointers)) RaiseUnknownRow(i, *unknown);
+      pointers = old_pointers;
+      Translate(i, pointers);
       for (size_t e = 0; e < keys.size(); ++e) {
+        tally.Count(keys[e], pointers[e]);
         if (keys[e] != key) {
+          if (keys[e] < key) throw IndexMismatch(i, "its keys are out of order");
           flush_key();
           key = std::move(keys[e]);
         }
-        rows.push_back(pointers[e]);
+        rows.emplace_back(pointers[e], old_pointers[e]);
       }
       keys.clear();
-      pointers.clear();
+      old_pointers.clear();
     };
     while (entries.Next(entry)) {
-      keys.push_back(entry.key);
-      pointers.push_back(OldPointer(entry));
+      keys.push_back(std::move(entry.key));
+      old_pointers.push_back(OldPointer(entry));
       if (keys.size() == kIndexBatch) flush_batch();
     }
     flush_batch();
     flush_key();
+    tally.RequireRowsKeys(i, rows_.sums[i], rows_.count, index);
   }
 
   const CopyContext& copy_;
   const TableDefinition& table_;
+  CopiedRows& rows_;
   RowMoves& moves_;
+  std::vector<uint8_t> previous_;
+  bool has_previous_ = false;
+  std::vector<uint8_t> entry_;
+  std::vector<uint32_t> duplicates_;  // source pointers of rows a salvaging copy drops
 };
 
 }  // namespace
 
-void RebuildIndexes(const CopyContext& copy, RowMoves& moves, DefinitionBlock& block) {
-  IndexRebuilder(copy, moves).Run(block);
-}
-
-void BuildComputedIndexes(const CopyContext& copy, std::vector<EntrySorter>& computed,
-                          DefinitionBlock& block) {
-  for (size_t i = 0; i < computed.size(); ++i) {
-    IndexBuilder builder(copy.format, copy.output, copy.owner);
-    computed[i].Drain([&builder](std::span<const uint8_t> entry) { builder.Add(entry); });
-    const uint32_t root = builder.Finish();
-    SetRealIndexFields(block, copy.format, i, static_cast<uint32_t>(builder.entry_count()),
-                       copy.maps.AddMapOf(builder.pages()), root);
-  }
+void BuildIndexes(const CopyContext& copy, CopiedRows& rows, RowMoves& moves, DefinitionBlock& block) {
+  IndexBuild(copy, rows, moves).Run(block);
 }
 
 }  // namespace vintrel::jet

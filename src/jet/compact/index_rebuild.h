@@ -1,8 +1,7 @@
-// The second step of a table's copy: every real index rebuilt over the rows' new places.
-// Entries keep the source's keys, unless the copy computed them from the rows.
+// The second step of a table's copy: every real index built over the rows' new places, from
+// the source index's entries where the copy takes them as stored, from the rows' own keys
+// where the survey (table_survey.h) or a conversion says so.
 #pragma once
-
-#include <vector>
 
 #include "jet/compact/copy_context.h"
 #include "jet/compact/row_copy.h"
@@ -11,14 +10,12 @@
 
 namespace vintrel::jet {
 
-// Builds each real index of the table anew from the source index's entries, the row
-// pointers translated through `moves` (sealed), and sets its entry count, usage map and
-// root in `block`.
-void RebuildIndexes(const CopyContext& copy, RowMoves& moves, DefinitionBlock& block);
-
-// Builds each real index from the entries the row copy computed, sorted, and sets its entry
-// count, usage map and root in `block`.
-void BuildComputedIndexes(const CopyContext& copy, std::vector<EntrySorter>& computed,
-                          DefinitionBlock& block);
+// Builds each real index and sets its entry count, usage map and root in `block`. A source
+// index's row pointers are translated through `moves` (sealed), and its entries must be the
+// rows' keys (rows.sums): an entry naming no row of the table, keys out of order or entries
+// other than the rows' raise IndexMismatch. Two rows with one key in a unique index are lost:
+// RowsLostError, or, when the copy salvages, RowsToDrop for the later ones, whose losses are
+// recorded.
+void BuildIndexes(const CopyContext& copy, CopiedRows& rows, RowMoves& moves, DefinitionBlock& block);
 
 }  // namespace vintrel::jet

@@ -21,6 +21,16 @@ class MapRows {
   uint32_t AddMapOf(const std::vector<uint32_t>& pages);
   void Flush();
 
+  // The maps' page as it stands, to go back to when a table's copy starts again (its pages
+  // given up with PageOutput::Rewind): rows added since are forgotten, and a page written
+  // meanwhile is written again with what it held at the checkpoint.
+  using Checkpoint = std::optional<DataPageBuilder>;
+  Checkpoint Save() const { return page_; }
+  void Restore(const Checkpoint& saved) {
+    page_.reset();
+    if (saved) page_.emplace(*saved);
+  }
+
  private:
   const Format& format_;
   PageOutput& output_;

@@ -1,8 +1,16 @@
 // Copies a table's rows in primary-key order, so that the copy reads in that order from
 // few pages. Each row is decoded, its id columns renumbered, its text re-encoded when the
 // copy converts it and its long values rewritten before it is encoded again; where it went
-// is recorded for the index rebuild, or, when keys are computed, its index entries.
+// is recorded for the index rebuild, with its keys: as entries for the indexes built from
+// the rows, and as a sum for those copied as stored, which must match it.
+//
+// The primary key leads the copy only while it leads to every row: an entry naming a row
+// that is not one of the table's, that cannot be read, or that was already taken, or fewer
+// entries than rows, and the copy starts again in storage order. Rows are then read from the
+// data pages themselves, where one that cannot be read is known to be lost.
 #include "jet/compact/row_copy.h"
+
+#include <xxhash.h>
 
 #include <algorithm>
 #include <optional>
@@ -22,17 +30,8 @@
 namespace vintrel::jet {
 namespace {
 constexpr const char* kStructure = "data page";
-// Memory for the index entries a conversion computes, shared by a table's indexes.
+// Memory for the index entries computed from the rows, shared by a table's indexes.
 constexpr size_t kComputedEntriesMemory = size_t{16} << 20;
-
-// The bytes of the row a pointer addresses, following a moved row to where it lives.
-ByteView RowAt(PageCache& pages, const Format& format, uint32_t page, uint8_t row,
-               PageRef& keep) {
-  keep = pages.Get(page, kStructure);
-  RowSlot slot = DataPage(keep, format, kStructure).Row(row);
-  if (slot.deleted) slot.bytes.Fail("an index refers to deleted row " + std::to_string(row));
-  return slot.moved ? FollowMovedRow(pages, format, slot.bytes, keep) : slot.bytes;
-}
 
 std::optional<size_t> PrimaryIndex(const TableDefinition& table) {
   for (const LogicalIndex& index : table.logical_indexes) {
@@ -53,46 +52,41 @@ class RowCopier {
         hasher_(copy.source_table, copy.source.text()),
         encoder_(copy.format, copy.table),
         moves_(moves) {
-    if (copy.text) {
-      const size_t budget =
-          kComputedEntriesMemory / std::max<size_t>(table_.real_indexes.size(), 1);
-      for (const RealIndex& index : table_.real_indexes) {
-        key_encoders_.emplace_back(table_, index);
-        result_.computed.emplace_back(DirectoryOf(copy.output.path()), budget);
+    const size_t rebuilt = std::count(copy.survey.rebuild.begin(), copy.survey.rebuild.end(), true);
+    const size_t budget = kComputedEntriesMemory / std::max<size_t>(rebuilt, 1);
+    result_.computed.resize(table_.real_indexes.size());
+    result_.sums.resize(table_.real_indexes.size());
+    for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
+      try {
+        key_encoders_.emplace_back(std::in_place, table_, table_.real_indexes[i]);
+      } catch (const UnsupportedError& e) {
+        if (copy.survey.rebuild[i]) throw;
+        key_encoders_.emplace_back();
+        result_.sums[i].unkeyed = e.what();
+        continue;
+      }
+      if (copy.survey.rebuild[i]) result_.computed[i].emplace(DirectoryOf(copy.output.path()), budget);
+    }
+    for (const Column& column : source_.columns) {
+      if ((column.flags & kColumnAutoNumber) != 0 && column.type == static_cast<uint8_t>(ColumnType::kLong)) {
+        autonumbers_.push_back(&column - source_.columns.data());
       }
     }
   }
 
   CopiedRows Run() {
-    PageCache& pages = copy_.source.pages();
-    std::vector<Field> fields;
+    // A primary key found damaged leads nowhere; one the copy rebuilds for other reasons
+    // (a conversion's new keys) still gives the order.
     std::optional<size_t> primary = PrimaryIndex(source_);
-    if (primary) {
-      IndexReader entries(pages, source_format_, source_.real_indexes[*primary].root_page);
-      IndexEntry entry;
-      std::vector<size_t> var_offsets;
-      while (entries.Next(entry)) {
-        PageRef keep;
-        ByteView row = RowAt(pages, source_format_, entry.data_page, entry.data_row, keep);
-        DecodeRow(pages, source_format_, source_, row, var_offsets, fields);
-        AddRow(OldPointer(entry), fields);
-      }
-      SortMoves();
-      // Rows are taken once each (SortMoves refuses a second visit), so equal counts mean
-      // the primary index led to every live row.
-      const uint64_t live = CountLiveRows(copy_.source, source_);
-      if (live != result_.count) {
-        RaiseDamaged("index page", source_.page,
-                     "the primary key names " + std::to_string(result_.count) + " rows of the " +
-                         std::to_string(live) + " the table holds");
-      }
+    const bool by_primary_key = primary && copy_.survey.index_damage[*primary].empty();
+    if (by_primary_key) {
+      CopyInPrimaryKeyOrder(*primary);
     } else {
-      TableReader reader(pages, source_format_, source_);
-      while (reader.Next(fields)) {
-        RowLocation at = reader.location();
-        AddRow(PackRowPointer(at.page, static_cast<uint8_t>(at.row)), fields);
-      }
-      SortMoves();
+      CopyInStorageOrder();
+    }
+    if (moves_.Seal()) {
+      if (by_primary_key) throw IndexMismatch(*primary, "two entries name the same row");
+      RaiseDamaged(kStructure, source_.page, "a row was read twice");
     }
     if (data_page_) {
       copy_.output.Write(data_page_->number(), data_page_->bytes());
@@ -103,10 +97,95 @@ class RowCopier {
   }
 
  private:
-  void SortMoves() {
-    if (moves_.Seal()) {
-      RaiseDamaged("index page", source_.page, "two index entries refer to the same row");
+  // The bytes of the row an entry names, on a data page of the table.
+  ByteView RowNamed(const IndexEntry& entry, size_t index, PageRef& keep) {
+    PageCache& pages = copy_.source.pages();
+    keep = pages.Get(entry.data_page, kStructure);
+    const std::string where = "row " + std::to_string(entry.data_row) + " of page " + std::to_string(entry.data_page);
+    if (keep->type() != PageType::kData) throw IndexMismatch(index, "it names " + where + ", which is not a data page");
+    DataPage page(keep, source_format_, kStructure);
+    if (page.owner() != source_.page || entry.data_row >= page.row_count()) {
+      throw IndexMismatch(index, "it names " + where + ", which is not a row of the table");
     }
+    RowSlot slot = page.Row(entry.data_row);
+    if (slot.deleted) throw IndexMismatch(index, "it names " + where + ", a deleted row");
+    return slot.moved ? FollowMovedRow(pages, source_format_, slot.bytes, keep) : slot.bytes;
+  }
+
+  // Reading a row through the primary key never decides that the row is lost: whatever
+  // fails there is read again from the data pages in storage order.
+  void CopyInPrimaryKeyOrder(size_t primary) {
+    PageCache& pages = copy_.source.pages();
+    std::vector<Field> fields;
+    std::vector<size_t> var_offsets;
+    IndexReader entries(pages, source_format_, source_.real_indexes[primary].root_page);
+    IndexEntry entry;
+    uint64_t named = 0;
+    while (entries.Next(entry)) {
+      try {
+        PageRef keep;
+        ByteView row = RowNamed(entry, primary, keep);
+        DecodeRow(pages, source_format_, source_, row, var_offsets, fields);
+      } catch (const DamagedError& e) {
+        throw IndexMismatch(primary, "it names a row that cannot be read: " + e.damage());
+      }
+      if (Dropped(OldPointer(entry))) {
+        ++named;
+        continue;
+      }
+      AddRow(OldPointer(entry), fields);
+      ++named;
+    }
+    uint64_t live;
+    try {
+      live = CountLiveRows(copy_.source, source_, ListedPages());
+    } catch (const DamagedError& e) {
+      throw IndexMismatch(primary, "the table holds rows it cannot lead to: " + e.damage());
+    }
+    // Rows are taken once each (RowMoves::Seal refuses a second visit), so equal counts mean
+    // the primary key led to every live row.
+    if (live != named) {
+      throw IndexMismatch(primary, "it names " + std::to_string(named) + " rows of the " + std::to_string(live) +
+                                       " the table holds");
+    }
+  }
+
+  void CopyInStorageOrder() {
+    TableReader reader(copy_.source.pages(), source_format_, source_, ListedPages());
+    std::vector<Field> fields;
+    for (;;) {
+      bool more;
+      try {
+        more = reader.Next(fields);
+      } catch (const DamagedError& e) {
+        Lose(reader.location(), reader.failed_on_page(), e);
+        continue;
+      }
+      if (!more) break;
+      const RowLocation at = reader.location();
+      const uint32_t old_pointer = PackRowPointer(at.page, static_cast<uint8_t>(at.row));
+      if (Dropped(old_pointer)) continue;
+      AddRow(old_pointer, fields);
+    }
+  }
+
+  // The table's data pages when its usage map cannot tell them.
+  const std::vector<uint32_t>* ListedPages() const {
+    return copy_.survey.owned_pages ? &*copy_.survey.owned_pages : nullptr;
+  }
+
+  bool Dropped(uint32_t old_pointer) const {
+    return std::binary_search(copy_.survey.dropped.begin(), copy_.survey.dropped.end(), old_pointer);
+  }
+
+  void Lose(const RowLocation& at, bool whole_page, const DamagedError& damage) {
+    std::optional<uint8_t> row;
+    if (!whole_page) row = static_cast<uint8_t>(at.row);
+    LostRows lost = NamedRows(copy_.source, source_, at.page, row);
+    lost.table = copy_.name;
+    lost.reason = whole_page ? damage.detail() : damage.damage();
+    if (!copy_.losses) throw RowsLostError(std::move(lost));
+    copy_.losses->push_back(std::move(lost));
   }
 
   void AddRow(uint32_t old_pointer, std::vector<Field>& fields) {
@@ -117,6 +196,7 @@ class RowCopier {
       PutU32(field.bytes, 0,
              static_cast<uint32_t>(copy_.renumbering.NewId(static_cast<int32_t>(view.U32(0)))));
     }
+    for (size_t c : autonumbers_) NoteAutonumber(source_.columns[c].number, fields[c]);
     result_.digest.checksum += hasher_.Hash(fields);
     if (copy_.text) copy_.text->Apply(fields);
     encoder_.Encode(
@@ -134,21 +214,43 @@ class RowCopier {
     }
     const uint32_t new_pointer = PackRowPointer(data_page_->number(), data_page_->Add(row_));
     moves_.Add(old_pointer, new_pointer);
-    for (size_t i = 0; i < key_encoders_.size(); ++i) AddEntry(i, fields, new_pointer);
+    for (size_t i = 0; i < key_encoders_.size(); ++i) AddKey(i, fields, new_pointer, old_pointer);
     ++result_.count;
     result_.digest.rows = result_.count;
   }
 
+  void NoteAutonumber(uint16_t column, const Field& field) {
+    if (field.null || field.bytes.size() != 4) return;
+    const int32_t value = static_cast<int32_t>(ByteView(field.bytes, kStructure, source_.page).U32(0));
+    auto [found, added] = result_.largest_autonumbers.try_emplace(column, value);
+    if (!added) found->second = std::max(found->second, value);
+  }
+
   // A row whose key columns are all null has no entry in an index that ignores nulls.
-  void AddEntry(size_t index, const std::vector<Field>& fields, uint32_t pointer) {
-    IndexKeyEncoder& encoder = key_encoders_[index];
+  void AddKey(size_t index, const std::vector<Field>& fields, uint32_t pointer, uint32_t old_pointer) {
+    if (!key_encoders_[index]) return;
+    IndexKeyEncoder& encoder = *key_encoders_[index];
     if (table_.real_indexes[index].ignores_nulls() && encoder.AllNull(fields)) return;
-    encoder.Encode(fields, key_);
+    KeySum& sum = result_.sums[index];
+    try {
+      encoder.Encode(fields, key_);
+    } catch (const UnsupportedError& e) {
+      if (result_.computed[index]) throw;
+      sum.unkeyed = e.what();
+      key_encoders_[index].reset();
+      return;
+    }
+    if (!result_.computed[index]) {
+      ++sum.entries;
+      sum.sum += EntryHash(key_, pointer);
+      return;
+    }
     const size_t size = key_.size();
-    key_.resize(size + 4);
+    key_.resize(size + 8);
     PutBigU24(key_, size, pointer >> 8);
     key_[size + 3] = static_cast<uint8_t>(pointer);
-    result_.computed[index].Add(key_);
+    PutBigU32(key_, size + 4, old_pointer);
+    result_.computed[index]->Add(key_);
   }
 
   const CopyContext& copy_;
@@ -158,7 +260,8 @@ class RowCopier {
   RowHasher hasher_;
   RowEncoder encoder_;
   RowMoves& moves_;
-  std::vector<IndexKeyEncoder> key_encoders_;  // when the copy computes its index keys
+  std::vector<std::optional<IndexKeyEncoder>> key_encoders_;  // none where keys cannot be computed
+  std::vector<size_t> autonumbers_;  // columns of source_
   std::vector<uint8_t> key_;
   std::vector<uint8_t> row_;
   std::optional<DataPageBuilder> data_page_;
@@ -166,6 +269,10 @@ class RowCopier {
 };
 
 }  // namespace
+
+uint64_t EntryHash(const std::vector<uint8_t>& key, uint32_t pointer) {
+  return XXH3_64bits_withSeed(key.data(), key.size(), pointer);
+}
 
 CopiedRows CopyRows(const CopyContext& copy, RowMoves& moves) {
   return RowCopier(copy, moves).Run();

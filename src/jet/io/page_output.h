@@ -27,6 +27,12 @@ class PageOutput {
   void Reserve(uint32_t number) { reserved_.insert(number); }
   // The lowest page number neither handed out nor reserved.
   uint32_t Allocate();
+  // Where the pages of a part of the copy start, so that the part can be written again.
+  uint32_t Mark() const { return next_; }
+  // Hands out the pages from `mark` on once more, as a part written since is given up.
+  // Every page handed out is written before Finish, so what the given-up part wrote there
+  // is overwritten or, past the last page, cut off.
+  void Rewind(uint32_t mark) { next_ = mark; }
   // `bytes` is one whole page. It may reach the file only when a page beyond the window
   // is written, or at Finish.
   void Write(uint32_t number, std::span<const uint8_t> bytes);

@@ -65,6 +65,10 @@ void SetTableFields(DefinitionBlock& block, const Format& format, uint32_t row_c
   PutU32(block.bytes, format.tdef_free_pages, free_space_map);
 }
 
+void SetLastAutonumber(DefinitionBlock& block, const Format& format, uint32_t value) {
+  PutU32(block.bytes, format.tdef_autonumber, value);
+}
+
 void SetRealIndexFields(DefinitionBlock& block, const Format& format, size_t index,
                         uint32_t entry_count, uint32_t usage_map, uint32_t root_page) {
   PutU32(block.bytes,

@@ -40,6 +40,8 @@ DefinitionBlock ReadDefinitionBlock(PageCache& pages, const Format& format, uint
 // root. `maps` and `roots` are row pointers and pages respectively.
 void SetTableFields(DefinitionBlock& block, const Format& format, uint32_t row_count,
                     uint32_t usage_map, uint32_t free_space_map);
+// The autonumber last handed out; the next row gets the one after it.
+void SetLastAutonumber(DefinitionBlock& block, const Format& format, uint32_t value);
 void SetRealIndexFields(DefinitionBlock& block, const Format& format, size_t index,
                         uint32_t entry_count, uint32_t usage_map, uint32_t root_page);
 void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "text/utf.h"
+
 namespace vintrel::jet {
 namespace {
 
@@ -138,6 +140,13 @@ TableDefinition ReadTableDefinition(PageCache& pages, const Format& format,
     offset += kLongValueMapsSize;
   }
   return table;
+}
+
+std::string RealIndexName(const TableDefinition& table, size_t index) {
+  for (const LogicalIndex& logical : table.logical_indexes) {
+    if (logical.real_index == index) return ToUtf8(logical.name);
+  }
+  return std::to_string(index);
 }
 
 }  // namespace vintrel::jet

@@ -125,6 +125,9 @@ struct DefinitionChain {
 };
 DefinitionChain ReadDefinitionChain(PageCache& pages, const Format& format, uint32_t first);
 
+// A real index as the user knows it: the name of the first logical index on it, or its number.
+std::string RealIndexName(const TableDefinition& table, size_t index);
+
 TableDefinition ReadTableDefinition(PageCache& pages, const Format& format,
                                     const TextEncoding& text, uint32_t page);
 

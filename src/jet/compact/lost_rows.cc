@@ -1,0 +1,197 @@
+// Key segments are read back by undoing index_key.cc's encoding of the fixed-width types: the
+// flag byte, then the value's bytes most significant first, complemented when descending, with
+// the sign bit flipped (integers), or flipped for non-negative and every bit complemented for
+// negative values (floating point), or in 8-byte groups (GUIDs). Text keys are sort bytes,
+// which do not give the text back.
+#include "jet/compact/lost_rows.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "jet/compact/table_survey.h"
+#include "jet/pages/index_page.h"
+#include "jet/value_format.h"
+#include "text/utf.h"
+
+namespace vintrel::jet {
+namespace {
+
+constexpr size_t kKeysShown = 20;
+
+const Column* ColumnNumbered(const TableDefinition& table, uint16_t number) {
+  for (const Column& column : table.columns) {
+    if (column.number == number) return &column;
+  }
+  return nullptr;
+}
+
+// The value bytes of a segment, most significant first, as stored ascending.
+std::optional<std::vector<uint8_t>> TakeBytes(const std::vector<uint8_t>& key, size_t& at, size_t size,
+                                              bool ascending) {
+  if (key.size() - at < size) return std::nullopt;
+  std::vector<uint8_t> bytes(key.begin() + at, key.begin() + at + size);
+  if (!ascending) {
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(~b);
+  }
+  at += size;
+  return bytes;
+}
+
+uint64_t BigEndian(const std::vector<uint8_t>& bytes) {
+  uint64_t value = 0;
+  for (uint8_t b : bytes) value = value << 8 | b;
+  return value;
+}
+
+// With its sign bit flipped, a two's-complement integer reads as itself plus 2^(bits-1).
+int64_t SignedFromFlipped(const std::vector<uint8_t>& bytes) {
+  const uint64_t offset = uint64_t{1} << (bytes.size() * 8 - 1);
+  return static_cast<int64_t>(BigEndian(bytes) - offset);
+}
+
+double FloatingFromKey(std::vector<uint8_t> bytes) {
+  if (bytes[0] & 0x80) {
+    bytes[0] ^= 0x80;
+  } else {
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(~b);
+  }
+  const uint64_t raw = BigEndian(bytes);
+  if (bytes.size() == 4) {
+    float value;
+    const uint32_t narrow = static_cast<uint32_t>(raw);
+    std::memcpy(&value, &narrow, sizeof value);
+    return value;
+  }
+  double value;
+  std::memcpy(&value, &raw, sizeof value);
+  return value;
+}
+
+// A GUID's key: its 16 bytes in text order as two 8-byte groups, a continuation byte after
+// the first and the last group's length after the second.
+std::optional<std::string> GuidFromKey(const std::vector<uint8_t>& key, size_t& at, bool ascending) {
+  auto first = TakeBytes(key, at, 8, ascending);
+  if (!first || at >= key.size()) return std::nullopt;
+  ++at;
+  auto second = TakeBytes(key, at, 9, ascending);
+  if (!second) return std::nullopt;
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text = "{";
+  for (size_t i = 0; i < 16; ++i) {
+    const uint8_t b = i < 8 ? (*first)[i] : (*second)[i - 8];
+    if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
+    text += kHex[b >> 4];
+    text += kHex[b & 15];
+  }
+  return text + "}";
+}
+
+std::optional<std::string> SegmentValue(const Column& column, const std::vector<uint8_t>& key, size_t& at,
+                                        bool ascending) {
+  switch (static_cast<ColumnType>(column.type)) {
+    case ColumnType::kByte:
+      if (auto b = TakeBytes(key, at, 1, ascending)) return std::to_string((*b)[0]);
+      return std::nullopt;
+    case ColumnType::kInteger:
+    case ColumnType::kLong:
+      if (auto b = TakeBytes(key, at, column.type == static_cast<uint8_t>(ColumnType::kLong) ? 4 : 2, ascending)) {
+        return std::to_string(SignedFromFlipped(*b));
+      }
+      return std::nullopt;
+    case ColumnType::kCurrency:
+      if (auto b = TakeBytes(key, at, 8, ascending)) return FormatCurrency(SignedFromFlipped(*b));
+      return std::nullopt;
+    case ColumnType::kFloat:
+    case ColumnType::kDouble:
+      if (auto b = TakeBytes(key, at, column.type == static_cast<uint8_t>(ColumnType::kFloat) ? 4 : 8, ascending)) {
+        return FormatJsNumber(FloatingFromKey(*b));
+      }
+      return std::nullopt;
+    case ColumnType::kDateTime:
+      if (auto b = TakeBytes(key, at, 8, ascending)) return FormatDateTime(FloatingFromKey(*b));
+      return std::nullopt;
+    case ColumnType::kRepId:
+      return GuidFromKey(key, at, ascending);
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> DescribeKey(const TableDefinition& table, const RealIndex& index,
+                                       const std::vector<uint8_t>& key) {
+  std::string text;
+  size_t at = 0;
+  for (const IndexColumn& part : index.columns) {
+    const Column* column = ColumnNumbered(table, part.column_number);
+    if (!column || at >= key.size()) return std::nullopt;
+    const uint8_t flag = key[at++];
+    std::optional<std::string> value;
+    if (flag == (part.ascending ? 0x00 : 0xFF)) {
+      value = "Null";
+    } else {
+      value = SegmentValue(*column, key, at, part.ascending);
+    }
+    if (!value) return std::nullopt;
+    if (!text.empty()) text += ", ";
+    text += ToUtf8(column->name) + " " + *value;
+  }
+  return text;
+}
+
+LostRows NamedRows(Database& source, const TableDefinition& table, uint32_t page,
+                   std::optional<uint8_t> row) {
+  LostRows named;
+  named.page = page;
+  named.row = row;
+  // The primary key's entries give values; any other sound index gives at least a count.
+  std::optional<size_t> primary;
+  for (const LogicalIndex& logical : table.logical_indexes) {
+    if (logical.primary_key() && logical.real_index < table.real_indexes.size()) primary = logical.real_index;
+  }
+  std::vector<size_t> order;
+  if (primary) order.push_back(*primary);
+  for (size_t i = 0; i < table.real_indexes.size(); ++i) {
+    if (i != primary) order.push_back(i);
+  }
+  for (size_t i : order) {
+    const RealIndex& index = table.real_indexes[i];
+    if (FindIndexDamage(source, table, index)) continue;
+    const bool is_primary = i == primary;
+    IndexReader reader(source.pages(), source.format(), index.root_page);
+    IndexEntry entry;
+    while (reader.Next(entry)) {
+      if (entry.data_page != page || (row && entry.data_row != *row)) continue;
+      ++named.count;
+      if (!is_primary || named.keys.size() == kKeysShown) continue;
+      if (std::optional<std::string> values = DescribeKey(table, index, entry.key)) named.keys.push_back(*values);
+    }
+    break;
+  }
+  if (row) named.count = 1;
+  return named;
+}
+
+std::string DescribeLoss(const LostRows& lost) {
+  std::string text = "table " + ToUtf8(lost.table) + ", ";
+  if (lost.row) text += "row " + std::to_string(*lost.row) + " of ";
+  text += "data page " + std::to_string(lost.page) + ": " + lost.reason;
+  if (lost.row) {
+    if (!lost.keys.empty()) text += " (" + lost.keys.front() + ")";
+    return text;
+  }
+  if (lost.count == 0) return text + "; no index names the rows it held";
+  text += "; " + std::to_string(lost.count) + (lost.count == 1 ? " row" : " rows") +
+          " an index names " + (lost.count == 1 ? "is" : "are") + " lost with it";
+  if (!lost.keys.empty()) {
+    text += " (";
+    for (size_t i = 0; i < lost.keys.size(); ++i) text += (i ? "; " : "") + lost.keys[i];
+    if (lost.keys.size() < lost.count) text += "; …";
+    text += ")";
+  }
+  return text;
+}
+
+}  // namespace vintrel::jet

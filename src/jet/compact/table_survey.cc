@@ -1,0 +1,99 @@
+// The index survey walks the whole tree level by level, not only the path the copy takes to
+// the leaves, so that a damaged page anywhere in it is found and named. An index page names
+// the table it belongs to (bytes 4..7), so a child pointer into another table's index is
+// found as well.
+#include "jet/compact/table_survey.h"
+
+#include <string>
+#include <vector>
+
+#include "jet/coding.h"
+#include "jet/jet_error.h"
+#include "jet/pages/data_page.h"
+#include "jet/pages/index_page.h"
+#include "jet/table_reader.h"
+
+namespace vintrel::jet {
+namespace {
+
+constexpr const char* kIndexStructure = "index page";
+
+void RequireOwner(PageCache& pages, const Format& format, uint32_t number, uint32_t table) {
+  PageRef page = pages.Get(number, kIndexStructure);
+  const ByteView view = page->View(kIndexStructure);
+  if (view.U32(format.data_table_page) != table) {
+    view.Fail("the page belongs to table " + std::to_string(view.U32(format.data_table_page)) +
+              ", not to table " + std::to_string(table));
+  }
+}
+
+// Every page of the tree reads as an index page of the table, each level all of one kind,
+// and the tree has no more pages than the file.
+void WalkTree(PageCache& pages, const Format& format, uint32_t table, uint32_t root) {
+  std::vector<uint32_t> level{root};
+  uint64_t visited = 0;
+  while (!level.empty()) {
+    std::vector<uint32_t> below;
+    bool leaves = false;
+    for (size_t i = 0; i < level.size(); ++i) {
+      if (++visited > pages.page_count()) RaiseDamaged(kIndexStructure, root, "the index's pages form a loop");
+      RequireOwner(pages, format, level[i], table);
+      const IndexPage page = ReadIndexPage(pages, format, level[i]);
+      if (i == 0) leaves = page.leaf;
+      if (page.leaf != leaves) {
+        RaiseDamaged(kIndexStructure, level[i], "leaf and intermediate pages share a level");
+      }
+      for (const IndexEntry& entry : page.entries) {
+        if (entry.data_page >= pages.page_count()) {
+          RaiseDamaged(kIndexStructure, level[i],
+                       "an entry names page " + std::to_string(entry.data_page) + ", past the end of the file");
+        }
+        if (!page.leaf) below.push_back(entry.child_page);
+      }
+      if (!page.leaf && page.tail_page != 0) below.push_back(page.tail_page);
+    }
+    level = std::move(below);
+  }
+}
+
+// The leaves in their linked order hold keys that never decrease.
+void WalkLeaves(PageCache& pages, const Format& format, uint32_t root) {
+  IndexReader reader(pages, format, root);
+  IndexEntry entry;
+  std::vector<uint8_t> previous;
+  uint64_t count = 0;
+  while (reader.Next(entry)) {
+    if (++count > 1 && entry.key < previous) {
+      RaiseDamaged(kIndexStructure, root, "entry " + std::to_string(count) + " is out of key order");
+    }
+    previous.swap(entry.key);
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> FindIndexDamage(Database& source, const TableDefinition& table,
+                                           const RealIndex& index) {
+  try {
+    WalkTree(source.pages(), source.format(), table.page, index.root_page);
+    WalkLeaves(source.pages(), source.format(), index.root_page);
+  } catch (const DamagedError& error) {
+    return error.damage();
+  }
+  return std::nullopt;
+}
+
+TableSurvey SurveyTable(Database& source, const TableDefinition& table) {
+  TableSurvey survey;
+  if (std::optional<std::string> damage = UsageMapDamage(source.pages(), source.format(), table)) {
+    survey.map_damage = *damage;
+    survey.owned_pages = DataPagesOwnedBy(source.pages(), source.format(), table.page);
+  }
+  for (const RealIndex& index : table.real_indexes) {
+    survey.index_damage.push_back(FindIndexDamage(source, table, index).value_or(""));
+    survey.rebuild.push_back(!survey.index_damage.back().empty());
+  }
+  return survey;
+}
+
+}  // namespace vintrel::jet
