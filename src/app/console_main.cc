@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
+#include <string>
 
 #include "compaction/run_compaction.h"
 #include "platform/posix/posix_object_factory.h"
@@ -15,11 +16,15 @@
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: vintrel-console [-C DIR]\n"
+    "Usage: vintrel-console [-C DIR] [--salvage]\n"
     "Compacts the Jet databases lift.mdb, log.mdb, prof.mdb, rang_lift.mdb, rang_log.mdb and\n"
     "rang_prof.mdb in place, in the current directory, and prints one line for each.\n"
+    "What a compaction repairs, and what it cannot copy, is said on standard error.\n"
     "\n"
     "  -C, --directory=DIR  compact the databases in DIR instead\n"
+    "      --salvage        compact a damaged database whose rows cannot all be read: the\n"
+    "                       copy holds every row that can be, its table MSysCompactError\n"
+    "                       lists the others, and the original is kept as NAME.damaged.mdb\n"
     "  -h, --help           print this help and exit\n"
     "      --version        print the version and exit\n"
     "\n"
@@ -28,11 +33,13 @@ constexpr char kUsage[] =
     "entered).\n";
 
 constexpr int kVersionOption = 256;
+constexpr int kSalvageOption = 257;
 
 constexpr option kOptions[] = {
     {"directory", required_argument, nullptr, 'C'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersionOption},
+    {"salvage", no_argument, nullptr, kSalvageOption},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -45,6 +52,7 @@ int WrongCommandLine() {
 
 int main(int argc, char** argv) {
   const char* directory = nullptr;
+  bool salvage = false;
   // getopt_long reports an unknown option or a missing DIR itself, in its usual words.
   for (int option; (option = getopt_long(argc, argv, "C:h", kOptions, nullptr)) != -1;) {
     switch (option) {
@@ -54,6 +62,9 @@ int main(int argc, char** argv) {
       case 'h':
         std::cout << kUsage;
         return 0;
+      case kSalvageOption:
+        salvage = true;
+        break;
       case kVersionOption:
         std::cout << "vintrel-console " VINTREL_VERSION "\n";
         return 0;
@@ -70,7 +81,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  vintrel::PosixObjectFactory objects;
+  vintrel::PosixObjectFactory objects(salvage, [](const std::string& line) { std::cerr << line << "\n"; });
   vintrel::ConsoleHost host(objects, std::cout, std::cerr);
   vintrel::RunCompaction(host);
   return host.failed() ? 1 : 0;

@@ -77,6 +77,7 @@ std::vector<CatalogEntry> Database::ReadCatalog() {
     entry.name = text_.Decode(fields[name].bytes);
     entry.type = static_cast<int16_t>(SignedField(fields[type]));
     entry.flags = static_cast<uint32_t>(SignedField(fields[flags]));
+    entry.row = PackRowPointer(reader.location().page, static_cast<uint8_t>(reader.location().row));
     entries.push_back(std::move(entry));
   }
   if (map_damage && std::none_of(entries.begin(), entries.end(), [](const CatalogEntry& entry) {

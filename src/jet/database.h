@@ -22,6 +22,7 @@ struct CatalogEntry {
   std::u16string name;
   int16_t type = 0;
   uint32_t flags = 0;
+  uint32_t row = 0;  // where the catalog stores it, as a row pointer
 
   uint32_t definition_page() const { return static_cast<uint32_t>(id) & 0x00FFFFFF; }
 };

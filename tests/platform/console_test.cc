@@ -96,7 +96,7 @@ TEST(ConsoleTest, HelpAndVersionGoToStandardOutputAndRunNoPass) {
 
   const Outcome help = RunConsole("--help 2>/dev/null");
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.output.starts_with("Usage: vintrel-console [-C DIR]\n")) << help.output;
+  EXPECT_TRUE(help.output.starts_with("Usage: vintrel-console [-C DIR] [--salvage]\n")) << help.output;
   EXPECT_EQ(RunConsole("-h 2>/dev/null").output, help.output);
 
   const Outcome version = RunConsole("--version 2>/dev/null");

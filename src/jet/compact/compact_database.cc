@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <ctime>
 #include <map>
 #include <span>
@@ -12,6 +13,7 @@
 #include "jet/coding.h"
 #include "jet/compact/content_digest.h"
 #include "jet/compact/jet4_conversion.h"
+#include "jet/compact/loss_table.h"
 #include "jet/compact/renumbering.h"
 #include "jet/compact/table_copier.h"
 #include "jet/io/source_lock.h"
@@ -37,6 +39,27 @@ void WriteGlobalMap(const Format& format, PageOutput& output) {
   output.Write(kGlobalMapPage, page.bytes());
 }
 
+// A table whose definition cannot be read has rows nobody can read: refused, or, salvaging,
+// left out of the copy with its catalog row (returned), and recorded as a loss.
+std::vector<uint32_t> LeaveOutUnreadableTables(Database& source, std::vector<CatalogEntry>& catalog,
+                                               const CompactionOptions& options, CompactionFigures& figures) {
+  std::vector<uint32_t> left_out;
+  std::erase_if(catalog, [&](const CatalogEntry& entry) {
+    if (entry.type != kCatalogLocalTable || entry.definition_page() == kCatalogPage) return false;
+    try {
+      source.ReadTable(entry.definition_page());
+      return false;
+    } catch (const DamagedError& error) {
+      LostRows lost{entry.name, entry.definition_page(), std::nullopt, true, 0, {}, error.damage()};
+      if (!options.salvage) throw RowsLostError(std::move(lost));
+      figures.losses.push_back(std::move(lost));
+      left_out.push_back(entry.row);
+      return true;
+    }
+  });
+  return left_out;
+}
+
 }  // namespace
 
 CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output, const CompactionOptions& options) {
@@ -44,7 +67,14 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output, const
   CompactionFigures figures;
   figures.source_pages = source.pages().page_count();
 
-  const std::vector<CatalogEntry> catalog = source.ReadCatalog();
+  std::vector<CatalogEntry> catalog = source.ReadCatalog();
+  std::vector<uint32_t> left_out = LeaveOutUnreadableTables(source, catalog, options, figures);
+  // The loss table takes a page number past the source's, so that it is written last, when
+  // every loss is known.
+  const uint32_t loss_table_page = source.pages().page_count();
+  if (options.record_losses) {
+    catalog.push_back({static_cast<int32_t>(loss_table_page), 0, std::u16string(kLossTableName), kCatalogLocalTable, 0, 0});
+  }
   Renumbering renumbering(catalog);
   output.Reserve(0);
   output.Reserve(kGlobalMapPage);
@@ -60,7 +90,20 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output, const
                                                             : Jet4DefinitionPage(page0, Now()));
   MapRows maps(format, output);
   for (const auto& [old_page, new_page] : renumbering.pages()) {
+    if (options.record_losses && old_page == loss_table_page) {
+      figures.content[names[old_page]] = WriteLossTable(figures.losses, new_page, output, maps);
+      continue;
+    }
     TableToCopy table{names[old_page], old_page, new_page};
+    if (old_page == kCatalogPage) {
+      table.left_out = left_out;
+      if (options.record_losses) {
+        const auto own = std::find_if(catalog.begin(), catalog.end(), [](const CatalogEntry& entry) {
+          return entry.type == kCatalogLocalTable && entry.definition_page() == kCatalogPage;
+        });
+        table.added.push_back(LossCatalogRow(source, own->row, static_cast<int32_t>(loss_table_page), Now()));
+      }
+    }
     CopiedTable copied = CopyTable(source, table, renumbering, format, options.salvage, output, maps);
     figures.rows += copied.rows;
     figures.content[table.name] = copied.digest;
@@ -92,6 +135,13 @@ CompactionFigures WriteVerifiedCopy(const SourceLock& lock, const std::string& d
     if (source->format().version == Version::kJet4) throw;
     throw JetError(ConversionNotSupported(source_path, e.what()));
   }
+  if (options.salvage && !options.record_losses && !figures.losses.empty()) {
+    // Written again with the losses recorded in the copy: the table that records them needs a
+    // catalog row, and the catalog is written first.
+    CompactionOptions recording = options;
+    recording.record_losses = true;
+    return WriteVerifiedCopy(lock, destination_path, recording);
+  }
   std::unique_ptr<Database> copy = Database::Open(temporary.path());
   RequireSameContent(figures.content, DigestContent(*copy), source_path);
   lock.RequireUnchanged(kNoCopyWritten);
@@ -113,7 +163,7 @@ CompactionFigures CompactDatabase(const SourceLock& source, const std::string& d
     source.RequireUnchanged(kNoCopyWritten);
     const std::string damaged = "The database '" + source.path() + "' is damaged: ";
     if (dynamic_cast<const RowsLostError*>(&error)) {
-      throw JetError(damaged + error.what() + ". A compaction would lose them, so the database was left as it is.");
+      throw JetError(damaged + error.what() + ". A compaction would lose those rows, so the database was left as it is.");
     }
     if (const auto* damage = dynamic_cast<const DamagedError*>(&error)) throw JetError(damaged + damage->damage() + ".");
     throw;

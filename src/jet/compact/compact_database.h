@@ -37,6 +37,9 @@ struct CompactionFigures {
 struct CompactionOptions {
   // Copies every row that can be read rather than refusing a database that loses rows.
   bool salvage = false;
+  // Records the losses in the copy, in a table of their own (loss_table.h); a salvaging
+  // compaction that finds losses writes its copy again with this set.
+  bool record_losses = false;
 };
 
 // Writes the compacted copy of `source` through `output` and finishes the file.

@@ -33,6 +33,8 @@ struct CopyContext {
   const TableSurvey& survey;
   // Where a salvaging compaction records the rows it cannot copy; null to refuse them.
   std::vector<LostRows>* losses;
+  // Rows the copy adds after the source's, as the source stores rows.
+  const std::vector<std::vector<Field>>& added;
   PageOutput& output;
   MapRows& maps;
 };

@@ -176,13 +176,14 @@ LostRows NamedRows(Database& source, const TableDefinition& table, uint32_t page
 
 std::string DescribeLoss(const LostRows& lost) {
   std::string text = "table " + ToUtf8(lost.table) + ", ";
+  if (lost.whole_table) return text + "its definition at page " + std::to_string(lost.page) + ": " + lost.reason;
   if (lost.row) text += "row " + std::to_string(*lost.row) + " of ";
   text += "data page " + std::to_string(lost.page) + ": " + lost.reason;
   if (lost.row) {
     if (!lost.keys.empty()) text += " (" + lost.keys.front() + ")";
     return text;
   }
-  if (lost.count == 0) return text + "; no index names the rows it held";
+  if (lost.count == 0) return text + "; no index tells which rows it held";
   text += "; " + std::to_string(lost.count) + (lost.count == 1 ? " row" : " rows") +
           " an index names " + (lost.count == 1 ? "is" : "are") + " lost with it";
   if (!lost.keys.empty()) {

@@ -18,6 +18,7 @@ struct LostRows {
   std::u16string table;
   uint32_t page = 0;
   std::optional<uint8_t> row;  // one row; none when a whole page cannot be read
+  bool whole_table = false;    // its definition (at `page`) cannot be read
   uint64_t count = 0;          // rows known to be lost: named by an index, or the one row
   std::vector<std::string> keys;  // the primary-key values of those an index still names
   std::string reason;

@@ -84,6 +84,9 @@ class RowCopier {
     } else {
       CopyInStorageOrder();
     }
+    // Added rows have no source place; each gets a pointer past any page of the source.
+    uint32_t unplaced = UINT32_MAX;
+    for (std::vector<Field> fields : copy_.added) AddRow(unplaced--, fields);
     if (moves_.Seal()) {
       if (by_primary_key) throw IndexMismatch(*primary, "two entries name the same row");
       RaiseDamaged(kStructure, source_.page, "a row was read twice");

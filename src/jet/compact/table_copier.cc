@@ -67,8 +67,11 @@ CopiedTable CopyTable(Database& source, const TableToCopy& table, const Renumber
   for (size_t i = 0; i < survey.index_damage.size(); ++i) {
     if (!survey.index_damage[i].empty()) copied.repairs.push_back(Rebuilt(table.name, definition, i, survey.index_damage[i]));
   }
-  // A conversion's keys change with the text's encoding, so each is computed anew.
-  if (converting) survey.RebuildAll();
+  // A conversion's keys change with the text's encoding, so each is computed anew, as are
+  // those of a table that loses or gains rows.
+  if (converting || !table.left_out.empty() || !table.added.empty()) survey.RebuildAll();
+  survey.dropped = table.left_out;
+  std::sort(survey.dropped.begin(), survey.dropped.end());
 
   const uint32_t start = output.Mark();
   const MapRows::Checkpoint maps_at_start = maps.Save();
@@ -79,7 +82,7 @@ CopiedTable CopyTable(Database& source, const TableToCopy& table, const Renumber
     std::vector<LostRows> losses;
     const CopyContext copy{source,   definition,  table.name, format, stored,   text ? &*text : nullptr,
                            table.copy_page, renumbering, id_columns, survey, salvage ? &losses : nullptr,
-                           output,   maps};
+                           table.added, output,   maps};
     RowMoves moves(DirectoryOf(output.path()));
     try {
       CopiedRows rows = CopyRows(copy, moves);

@@ -32,6 +32,10 @@ struct TableToCopy {
   std::u16string name;
   uint32_t source_page;  // of its definition
   uint32_t copy_page;
+  // The catalog's copy leaves out the rows of tables that are not copied and gains the row of
+  // a table the copy adds: source row pointers, and rows as the source stores them.
+  std::vector<uint32_t> left_out = {};
+  std::vector<std::vector<Field>> added = {};
 };
 
 // `format` is the copy's: the source's, or Jet 4 for a Jet 3 source, whose tables are

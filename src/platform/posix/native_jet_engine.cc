@@ -53,8 +53,11 @@ void NativeJetEngine::CompactDatabase(const std::u16string& source,
   }
   try {
     auto lock = std::make_unique<jet::SourceLock>(source_path);
-    jet::CompactDatabase(*lock, destination_path);
-    holds_->Keep(std::move(lock));
+    const jet::CompactionFigures figures = jet::CompactDatabase(*lock, destination_path, {.salvage = salvage_});
+    const std::string name = std::filesystem::path(source_path).filename().string();
+    for (const std::string& repair : figures.repairs) holds_->Report(name + ": " + repair);
+    for (const jet::LostRows& lost : figures.losses) holds_->Report(name + ": lost: " + jet::DescribeLoss(lost));
+    holds_->Keep(std::move(lock), !figures.losses.empty());
   } catch (const jet::JetError& error) {
     throw RaisedError(FromUtf8(error.what()));
   }

@@ -13,8 +13,11 @@ namespace vintrel {
 
 class NativeJetEngine final : public Engine {
  public:
-  explicit NativeJetEngine(std::shared_ptr<SourceHolds> holds = std::make_shared<SourceHolds>())
-      : holds_(std::move(holds)) {}
+  // `salvage`: a database that loses rows is compacted all the same (the copy records the
+  // losses) rather than refused. Repairs and losses are reported through `holds`.
+  explicit NativeJetEngine(std::shared_ptr<SourceHolds> holds = std::make_shared<SourceHolds>(),
+                           bool salvage = false)
+      : holds_(std::move(holds)), salvage_(salvage) {}
 
   // Source and destination are connection strings naming the provider
   // "Microsoft.Jet.OLEDB.4.0" and a Data Source, resolved against the current directory;
@@ -24,6 +27,7 @@ class NativeJetEngine final : public Engine {
 
  private:
   std::shared_ptr<SourceHolds> holds_;
+  bool salvage_;
 };
 
 }  // namespace vintrel

@@ -42,11 +42,15 @@ struct stat StatFile(const std::string& path) {
   return info;
 }
 
-void RemoveFile(const std::string& path, bool force) {
+void RequireDeletable(const std::string& path, bool force) {
   const struct stat info = StatFile(path);
   // POSIX lets anyone who may write the directory unlink a file; the read-only attribute this
   // mirrors belongs to the file itself.
   if (!force && (info.st_mode & S_IWUSR) == 0) throw RaisedError(u"Permission denied");
+}
+
+void RemoveFile(const std::string& path, bool force) {
+  RequireDeletable(path, force);
   if (::unlink(path.c_str()) != 0) RaiseFileError(errno, path);
 }
 
@@ -55,21 +59,51 @@ bool IsBareName(const std::string& name) {
          name.find('\0') == std::string::npos;
 }
 
-// Renames without ever replacing an existing file. Where the file system has no such rename,
-// a hard link followed by removing the old name gives the same guarantee; an interruption
-// between the two leaves both names on the same data, never neither.
-void RenameNoReplace(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
-  if (errno != EINVAL && errno != ENOSYS) RaiseFileError(errno, errno == EEXIST ? to : from);
-  if (::link(from.c_str(), to.c_str()) != 0) RaiseFileError(errno, errno == EEXIST ? to : from);
+// Renames without ever replacing an existing file; false when `to` exists. Where the file
+// system has no such rename, a hard link followed by removing the old name gives the same
+// guarantee; an interruption between the two leaves both names on the same data, never
+// neither.
+bool TryRenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno == EEXIST) return false;
+  if (errno != EINVAL && errno != ENOSYS) RaiseFileError(errno, from);
+  if (::link(from.c_str(), to.c_str()) != 0) {
+    if (errno == EEXIST) return false;
+    RaiseFileError(errno, from);
+  }
   if (::unlink(from.c_str()) != 0) RaiseFileError(errno, from);
+  return true;
+}
+
+void RenameNoReplace(const std::string& from, const std::string& to) {
+  if (!TryRenameNoReplace(from, to)) RaiseFileError(EEXIST, to);
+}
+
+// A damaged database whose copy lost rows goes to `<name>.damaged.mdb`, or the first of
+// `<name>.damaged-2.mdb`, `-3`, ... that is free: never over another file.
+std::string KeepAsDamaged(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const size_t dot = path.rfind('.');
+  const std::string stem = dot != std::string::npos && dot > slash ? path.substr(0, dot) : path;
+  const std::string extension = dot != std::string::npos && dot > slash ? path.substr(dot) : "";
+  for (unsigned n = 1;; ++n) {
+    const std::string kept = stem + ".damaged" + (n == 1 ? "" : "-" + std::to_string(n)) + extension;
+    if (TryRenameNoReplace(path, kept)) return kept;
+  }
 }
 
 }  // namespace
 
 void PosixFile::Delete(bool force) {
   holds_->RequireUnchangedBeforeDelete(path_);
-  RemoveFile(path_, force);
+  if (!holds_->KeepsDamaged(path_)) {
+    RemoveFile(path_, force);
+    return;
+  }
+  RequireDeletable(path_, force);
+  const std::string kept = KeepAsDamaged(path_);
+  holds_->Report(path_.substr(path_.rfind('/') + 1) + ": the damaged database is kept as " +
+                 kept.substr(kept.rfind('/') + 1));
 }
 
 void PosixFile::SetName(const std::u16string& name) {

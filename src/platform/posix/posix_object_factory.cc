@@ -25,7 +25,7 @@ class PassLock final : public DirectoryLock {
 
 std::shared_ptr<PlatformObject> PosixObjectFactory::CreateObject(ClassId classId) {
   if (classId.text == kFileSystemObjectClass.text) return std::make_shared<PosixFileSystem>(holds_);
-  if (classId.text == kJetEngineClass.text) return std::make_shared<NativeJetEngine>(holds_);
+  if (classId.text == kJetEngineClass.text) return std::make_shared<NativeJetEngine>(holds_, salvage_);
   throw RaisedError(u"Class not registered");
 }
 

@@ -12,11 +12,17 @@ namespace vintrel {
 
 class PosixObjectFactory final : public ObjectFactory {
  public:
+  // `salvage` and `report` as NativeJetEngine and SourceHolds take them; the window wants
+  // neither, the console may ask for both.
+  explicit PosixObjectFactory(bool salvage = false, Reporter report = {})
+      : salvage_(salvage), holds_(std::make_shared<SourceHolds>(std::move(report))) {}
+
   std::shared_ptr<PlatformObject> CreateObject(ClassId classId) override;
   std::unique_ptr<DirectoryLock> LockCurrentDirectory() override;
 
  private:
-  std::shared_ptr<SourceHolds> holds_ = std::make_shared<SourceHolds>();
+  bool salvage_;
+  std::shared_ptr<SourceHolds> holds_;
 };
 
 }  // namespace vintrel

@@ -19,20 +19,32 @@ bool SamePath(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-void SourceHolds::Keep(std::unique_ptr<jet::SourceLock> lock) { locks_.push_back(std::move(lock)); }
+void SourceHolds::Keep(std::unique_ptr<jet::SourceLock> lock, bool keep_damaged) {
+  held_.push_back({std::move(lock), keep_damaged});
+}
+
+const SourceHolds::Held* SourceHolds::Find(const std::string& path) const {
+  auto held = std::find_if(held_.begin(), held_.end(), [&](const Held& h) { return SamePath(h.lock->path(), path); });
+  return held == held_.end() ? nullptr : &*held;
+}
 
 void SourceHolds::RequireUnchangedBeforeDelete(const std::string& path) const {
-  auto held = std::find_if(locks_.begin(), locks_.end(), [&](const auto& lock) { return SamePath(lock->path(), path); });
-  if (held == locks_.end()) return;
+  const Held* held = Find(path);
+  if (!held) return;
   try {
-    (*held)->RequireUnchanged("it was not deleted, and its compacted copy is kept beside it.");
+    held->lock->RequireUnchanged("it was not deleted, and its compacted copy is kept beside it.");
   } catch (const jet::JetError& error) {
     throw RaisedError(FromUtf8(error.what()));
   }
 }
 
+bool SourceHolds::KeepsDamaged(const std::string& path) const {
+  const Held* held = Find(path);
+  return held && held->keep_damaged;
+}
+
 void SourceHolds::Release(const std::string& path) {
-  std::erase_if(locks_, [&](const auto& lock) { return SamePath(lock->path(), path); });
+  std::erase_if(held_, [&](const Held& held) { return SamePath(held.lock->path(), path); });
 }
 
 }  // namespace vintrel

@@ -4,8 +4,12 @@
 // is written; the file system checks a held database for changes before it deletes it, and
 // lets the lock go once the copy has taken the database's name. Whatever a pass still holds
 // when it ends, at a failure, is let go with the pass's directory lock.
+//
+// A database whose salvaged copy lost rows is not deleted but kept beside it under a name
+// that says what it is; the holds also carry where the pass's reports go.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,17 +18,37 @@
 
 namespace vintrel {
 
+// Where the engine and the file system say what they did beyond the pass's own steps (a
+// repair, a lost row, a damaged original kept); lines without a line break. May be empty.
+using Reporter = std::function<void(const std::string& line)>;
+
 class SourceHolds {
  public:
-  void Keep(std::unique_ptr<jet::SourceLock> lock);
+  explicit SourceHolds(Reporter report = {}) : report_(std::move(report)) {}
+
+  // `keep_damaged`: the copy lost rows, so the database is to be kept rather than deleted.
+  void Keep(std::unique_ptr<jet::SourceLock> lock, bool keep_damaged);
   // Raises RaisedError when `path` is held and changed since its compaction began.
   void RequireUnchangedBeforeDelete(const std::string& path) const;
+  // Whether `path` is held as a damaged original to keep.
+  bool KeepsDamaged(const std::string& path) const;
   // Called once a file has been given the name `path`.
   void Release(const std::string& path);
-  void ReleaseAll() { locks_.clear(); }
+  void ReleaseAll() { held_.clear(); }
+
+  void Report(const std::string& line) const {
+    if (report_) report_(line);
+  }
 
  private:
-  std::vector<std::unique_ptr<jet::SourceLock>> locks_;
+  struct Held {
+    std::unique_ptr<jet::SourceLock> lock;
+    bool keep_damaged;
+  };
+  const Held* Find(const std::string& path) const;
+
+  Reporter report_;
+  std::vector<Held> held_;
 };
 
 }  // namespace vintrel

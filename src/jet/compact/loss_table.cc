@@ -1,0 +1,161 @@
+// The table is written as the row copy writes any other: rows packed into data pages the
+// table owns, long values on their own pages, maps through the shared map rows, then the
+// definition, laid out anew since no source holds one. Its text is stored as UCS-2, as Jet 4
+// stores the text of its own system tables.
+#include "jet/compact/loss_table.h"
+
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "jet/coding.h"
+#include "jet/pages/data_page_builder.h"
+#include "jet/pages/definition_builder.h"
+#include "jet/pages/long_value_writer.h"
+#include "jet/pages/row_encoder.h"
+#include "jet/table_reader.h"
+#include "jet/text_codec.h"
+#include "text/utf.h"
+
+namespace vintrel::jet {
+namespace {
+
+constexpr uint8_t kFixedColumn = kColumnFixedLength | kColumnNullable;
+constexpr uint16_t kGeneralSortOrder = 1033;
+constexpr uint16_t kTextBytes = 510;  // 255 characters of UCS-2
+constexpr uint8_t kSystemTable = 0x53;
+
+enum LossColumn : size_t { kTable, kPage, kRow, kRows, kKeys, kDescription, kLossColumns };
+
+Column Text(const char16_t* name, uint16_t number, uint16_t var_index, ColumnType type) {
+  return {name, static_cast<uint8_t>(type), number, var_index, 0,
+          static_cast<uint16_t>(type == ColumnType::kText ? kTextBytes : 0), kColumnNullable, kGeneralSortOrder,
+          0, 0, false};
+}
+
+Column Long(const char16_t* name, uint16_t number, uint16_t fixed_offset) {
+  return {name, static_cast<uint8_t>(ColumnType::kLong), number, 0, fixed_offset, 4, kFixedColumn, 0, 0, 0, false};
+}
+
+TableDefinition LossTable(uint32_t page) {
+  TableDefinition table{};
+  table.page = page;
+  table.table_type = kSystemTable;
+  table.max_columns = kLossColumns;
+  table.var_column_count = 3;
+  table.columns = {Text(u"ErrorTable", kTable, 0, ColumnType::kText), Long(u"ErrorPage", kPage, 0),
+                   Long(u"ErrorRow", kRow, 4), Long(u"ErrorRows", kRows, 8),
+                   Text(u"ErrorKeys", kKeys, 1, ColumnType::kMemo),
+                   Text(u"ErrorDescription", kDescription, 2, ColumnType::kMemo)};
+  table.long_value_maps = {{kKeys, 0, 0}, {kDescription, 0, 0}};
+  return table;
+}
+
+Field TextField(const std::u16string& text) { return {false, false, EncodeJet4Text(text, false)}; }
+
+Field LongField(uint64_t value) {
+  Field field{false, false, std::vector<uint8_t>(4)};
+  PutU32(field.bytes, 0, static_cast<uint32_t>(value));
+  return field;
+}
+
+std::vector<Field> LossRow(const LostRows& lost) {
+  std::string keys;
+  for (const std::string& key : lost.keys) keys += (keys.empty() ? "" : "\r\n") + key;
+  std::vector<Field> row(kLossColumns);
+  row[kTable] = TextField(lost.table);
+  row[kPage] = LongField(lost.page);
+  if (lost.row) row[kRow] = LongField(*lost.row);
+  row[kRows] = LongField(lost.count);
+  if (!keys.empty()) row[kKeys] = TextField(FromUtf8(keys));
+  row[kDescription] = TextField(FromUtf8(lost.reason));
+  return row;
+}
+
+void PutDate(Field& field, double days) {
+  uint64_t bits;
+  std::memcpy(&bits, &days, sizeof bits);
+  field = {false, false, std::vector<uint8_t>(8)};
+  for (size_t i = 0; i < 8; ++i) field.bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
+}
+
+}  // namespace
+
+std::vector<Field> LossCatalogRow(Database& source, uint32_t model, int32_t id, double now) {
+  const TableDefinition catalog = source.ReadTable(kCatalogPage);
+  TableReader reader(source.pages(), source.format(), catalog);
+  std::vector<Field> row;
+  bool found = false;
+  while (!found && reader.Next(row)) {
+    found = PackRowPointer(reader.location().page, static_cast<uint8_t>(reader.location().row)) == model;
+  }
+  if (!found) RaiseDamaged("table definition", kCatalogPage, "the catalog's own row cannot be found again");
+  for (size_t c = 0; c < catalog.columns.size(); ++c) {
+    const Column& column = catalog.columns[c];
+    if (column.name == u"Id") {
+      row[c] = LongField(static_cast<uint32_t>(id));
+    } else if (column.name == u"Name") {
+      const std::u16string name(kLossTableName);
+      row[c].bytes = source.text().unicode() ? EncodeJet4Text(name, column.compressed_text)
+                                             : std::vector<uint8_t>(name.begin(), name.end());
+    } else if (column.name == u"DateCreate" || column.name == u"DateUpdate") {
+      PutDate(row[c], now);
+    } else if (column.long_value()) {
+      row[c] = Field{};
+    }
+  }
+  return row;
+}
+
+TableDigest WriteLossTable(const std::vector<LostRows>& losses, uint32_t definition_page, PageOutput& output,
+                           MapRows& maps) {
+  const Format& format = kJet4Format;
+  const TableDefinition table = LossTable(definition_page);
+  const TextEncoding unicode;
+  RowHasher hasher(table, unicode);
+  RowEncoder encoder(format, table);
+  std::map<uint16_t, LongValueWriter> long_values;
+  std::optional<DataPageBuilder> page;
+  std::vector<uint32_t> data_pages;
+  TableDigest digest;
+  std::vector<uint8_t> bytes;
+  for (const LostRows& lost : losses) {
+    const std::vector<Field> row = LossRow(lost);
+    digest.checksum += hasher.Hash(row);
+    ++digest.rows;
+    encoder.Encode(
+        row,
+        [&](size_t column, std::span<const uint8_t> value) {
+          return long_values.try_emplace(table.columns[column].number, format, output).first->second.Write(value);
+        },
+        bytes);
+    if (!page || !page->Fits(bytes.size())) {
+      if (page) output.Write(page->number(), page->bytes());
+      page.emplace(format, output.Allocate(), definition_page);
+      data_pages.push_back(page->number());
+    }
+    page->Add(bytes);
+  }
+  std::vector<uint32_t> with_room;
+  if (page) {
+    output.Write(page->number(), page->bytes());
+    if (page->Room() > 0) with_room.push_back(page->number());
+  }
+  DefinitionBlock block = BuildJet4Definition(table);
+  SetTableFields(block, format, static_cast<uint32_t>(digest.rows), maps.AddMapOf(data_pages), maps.AddMapOf(with_room));
+  for (size_t i = 0; i < block.long_value_maps.size(); ++i) {
+    std::vector<uint32_t> pages, open;
+    auto written = long_values.find(block.long_value_maps[i].column_number);
+    if (written != long_values.end()) {
+      written->second.Flush();
+      pages = written->second.pages();
+      if (auto open_page = written->second.open_page()) open.push_back(*open_page);
+    }
+    SetLongValueMaps(block, i, maps.AddMapOf(pages), maps.AddMapOf(open));
+  }
+  WriteDefinitionPages(format, block, definition_page, output);
+  return digest;
+}
+
+}  // namespace vintrel::jet
