@@ -237,7 +237,12 @@ void IndexKeyEncoder::AppendText(const std::vector<uint8_t>& stored, bool ascend
   size_t accounted = 0;      // of those, the ones the accent part has a position for
   bool accents = false;      // whether an international or modifier character came yet
   size_t leading_modifier = 0;
-  ForEachCharacter(stored, kMaxKeyedCharacters, [&](char16_t c) {
+  text_.clear();
+  ForEachCharacter(stored, kMaxKeyedCharacters, [this](char16_t c) { text_.push_back(c); });
+  // Trailing spaces are left out of the key, so "abc " and "abc" have one key: U+0020 alone,
+  // and only those left once the value is cut to its keyed length.
+  while (!text_.empty() && text_.back() == u' ') text_.pop_back();
+  std::for_each(text_.begin(), text_.end(), [&](char16_t c) {
     const SortCode* code = FindGeneralSortCode(c);
     if (code == nullptr) {
       throw UnsupportedError("Index keys cannot be computed for text holding the character U+" +
