@@ -1,10 +1,11 @@
-// What every step of one table's copy works from: the source table, the table as the copy
-// stores it (the same definition, or its Jet 4 form when a Jet 3 source is converted), the
-// page its copy's definition takes (the owner of all its pages), how object ids change, and
-// where the copy is written.
+// What every step of one table's copy works from: the source table and its name, the table
+// as the copy stores it (the same definition, or its Jet 4 form when a Jet 3 source is
+// converted), the page its copy's definition takes (the owner of all its pages), how object
+// ids change, and where the copy is written.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "jet/coding.h"
@@ -19,6 +20,7 @@ namespace vintrel::jet {
 
 struct CopyContext {
   Database& source;
+  const std::u16string& name;  // the table's
   const TableDefinition& source_table;
   const Format& format;  // of the copy
   const TableDefinition& table;  // as the copy stores it

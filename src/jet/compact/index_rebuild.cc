@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "jet/compact/unique_keys.h"
 #include "jet/jet_error.h"
 #include "jet/pages/index_builder.h"
 
@@ -142,7 +143,11 @@ void BuildComputedIndexes(const CopyContext& copy, std::vector<EntrySorter>& com
                           DefinitionBlock& block) {
   for (size_t i = 0; i < computed.size(); ++i) {
     IndexBuilder builder(copy.format, copy.output, copy.owner);
-    computed[i].Drain([&builder](std::span<const uint8_t> entry) { builder.Add(entry); });
+    UniqueKeyCheck check(copy, i);
+    computed[i].Drain([&](std::span<const uint8_t> entry) {
+      check.Take(entry);
+      builder.Add(entry);
+    });
     const uint32_t root = builder.Finish();
     SetRealIndexFields(block, copy.format, i, static_cast<uint32_t>(builder.entry_count()),
                        copy.maps.AddMapOf(builder.pages()), root);

@@ -17,7 +17,8 @@ namespace vintrel::jet {
 void RebuildIndexes(const CopyContext& copy, RowMoves& moves, DefinitionBlock& block);
 
 // Builds each real index from the entries the row copy computed, sorted, and sets its entry
-// count, usage map and root in `block`.
+// count, usage map and root in `block`. Raises an UnsupportedError when a unique index would
+// hold one key twice (unique_keys.h).
 void BuildComputedIndexes(const CopyContext& copy, std::vector<EntrySorter>& computed,
                           DefinitionBlock& block);
 

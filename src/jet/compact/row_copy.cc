@@ -110,13 +110,7 @@ class RowCopier {
   }
 
   void AddRow(uint32_t old_pointer, std::vector<Field>& fields) {
-    for (size_t c : copy_.id_columns) {
-      Field& field = fields[c];
-      if (field.null || field.bytes.size() != 4) continue;
-      ByteView view(field.bytes, "data page", source_.page);
-      PutU32(field.bytes, 0,
-             static_cast<uint32_t>(copy_.renumbering.NewId(static_cast<int32_t>(view.U32(0)))));
-    }
+    RenumberIds(copy_, fields);
     result_.digest.checksum += hasher_.Hash(fields);
     if (copy_.text) copy_.text->Apply(fields);
     encoder_.Encode(
@@ -166,6 +160,16 @@ class RowCopier {
 };
 
 }  // namespace
+
+void RenumberIds(const CopyContext& copy, std::vector<Field>& fields) {
+  for (size_t c : copy.id_columns) {
+    Field& field = fields[c];
+    if (field.null || field.bytes.size() != 4) continue;
+    ByteView view(field.bytes, "data page", copy.source_table.page);
+    PutU32(field.bytes, 0,
+           static_cast<uint32_t>(copy.renumbering.NewId(static_cast<int32_t>(view.U32(0)))));
+  }
+}
 
 CopiedRows CopyRows(const CopyContext& copy, RowMoves& moves) {
   return RowCopier(copy, moves).Run();

@@ -26,6 +26,10 @@ struct CopiedRows {
   std::vector<EntrySorter> computed;
 };
 
+// Renumbers the object ids a source row's fields hold (copy.id_columns), as the copy stores
+// them.
+void RenumberIds(const CopyContext& copy, std::vector<Field>& fields);
+
 // Copies the rows in primary-key order when the table has a primary key, and in the order
 // they are stored otherwise; records each row's move from its source place in `moves`,
 // sealed on return. A converted table's index entries are computed from its rows.

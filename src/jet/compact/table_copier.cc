@@ -29,8 +29,9 @@ CopiedTable CopyTable(Database& source, const TableToCopy& table, const Renumber
   std::optional<TextConversion> text;
   if (converting) text.emplace(stored, source.text());
   const std::vector<size_t> id_columns = renumbering.IdColumns(table.name, definition);
-  const CopyContext copy{source,        definition, format,     stored, text ? &*text : nullptr,
-                         table.copy_page, renumbering, id_columns, output, maps};
+  const CopyContext copy{source,      table.name, definition, format,     stored,
+                         text ? &*text : nullptr, table.copy_page, renumbering, id_columns,
+                         output,      maps};
   RowMoves moves(DirectoryOf(output.path()));
   CopiedRows rows = CopyRows(copy, moves);
   if (converting) {
