@@ -45,7 +45,7 @@ class IndexKeyEncoder {
 
   // The key of a row given as TableReader's fields (one per column of the definition).
   // Reuses `key`'s storage. Raises a JetError for text holding a character the General sort
-  // order table does not cover.
+  // order table does not cover (a surrogate).
   void Encode(const std::vector<Field>& row, std::vector<uint8_t>& key);
   // True when every column of the key is null in `row`; a Boolean never is.
   bool AllNull(const std::vector<Field>& row) const;
@@ -63,6 +63,7 @@ class IndexKeyEncoder {
   std::u16string text_;
   std::vector<uint8_t> extra_;
   std::vector<uint8_t> unprintable_;
+  std::vector<uint8_t> kana_;  // each kana's size mark
 };
 
 }  // namespace vintrel::jet
