@@ -1,131 +1,47 @@
-// The table is kept as text, sixteen codes to a row, so that it stays readable in review. It is
-// parsed at compile time into one constant array, so a malformed row stops the build and never
-// reaches a run. Only the two covered ranges are stored, and a lookup is an offset into that
-// array.
+// The table (general_sort_order_table.h) is text, runs of equal or successive codes, so that
+// it stays small and can be read in review beside its source. Each of its sections is parsed at
+// compile time, and the runs joined into one constant array, so a malformed or misplaced line
+// stops the build and never reaches a run; a lookup is a binary search for the run holding the
+// character.
 #include "jet/general_sort_order.h"
 
+#include <algorithm>
 #include <string_view>
+#include <utility>
+
+#include "jet/general_sort_order_table.h"
 
 namespace vintrel::jet {
 namespace {
 
-// Sixteen characters a row, each row starting with its first character's code point in hex.
-// A code is a kind letter and hex bytes: X ignored; S<sort bytes>; I<sort bytes>,<accent
-// bytes>; U<code> unprintable; P<value> modifier. An odd count of hex digits has its leading
-// zero left out. Derived from the index code tables of the open-source Jackcess library
-// (index_codes_genleg.txt, index_codes_ext_genleg.txt); see docs/jet-format.md.
-constexpr std::string_view kRows = R"(
-0000 X U3 U4 U5 U6 U7 U8 U9 UA S803 S804 S805 S806 S807 UB UC
-0010 UD UE UF U10 U11 U12 U13 U14 U15 U16 U17 U18 U19 U1A U1B U1C
-0020 S7 S9 SA SC SE S10 S12 U80 S14 S16 S18 S2C S1A U82 S1C S1E
-0030 S36 S38 S3A S3C S3E S40 S42 S44 S46 S48 S20 S22 S2E S30 S32 S24
-0040 S26 S4A S4C S4D S4F S51 S53 S55 S57 S59 S5B S5C S5E S60 S62 S64
-0050 S66 S68 S69 S6B S6D S6F S71 S73 S75 S76 S78 S27 S29 S2A S2B02 S2B03
-0060 S2B07 S4A S4C S4D S4F S51 S53 S55 S57 S59 S5B S5C S5E S60 S62 S64
-0070 S66 S68 S69 S6B S6D S6F S71 S73 S75 S76 S78 S2B09 S2B0B S2B0D S2B0F U1D
-0080 U1E U1F U20 U21 U22 U23 U24 U25 U26 U27 U28 U29 U2A U2B U2C U2D
-0090 U2E U2F U30 U31 U32 U33 U34 U35 U36 U37 U38 U39 U3A U3B U3C U3D
-00A0 S802 S2B10 S34A6 S34A7 S34A8 S34A9 S2B11 S34AA S2B12 S34AB I4A,3 S3305 S34AC U83 S34AD S2B13
-00B0 S34AE S3304 S3A S3C S2B14 S34AF S34B0 S34B1 S2B15 S38 I64,3 S3307 S3712 S3716 S371A S2B16
-00C0 I4A,F I4A,E I4A,12 I4A,19 I4A,13 I4A,1A S4A51 I4D,1C I51,F I51,E I51,12 I51,13 I59,F I59,E I59,12 I59,13
-00D0 I4F,68 I62,19 I64,F I64,E I64,12 I64,19 I64,13 S3309 I64,21 I6F,F I6F,E I6F,12 I6F,13 I76,E S6D57 S6B6B
-00E0 I4A,F I4A,E I4A,12 I4A,19 I4A,13 I4A,1A S4A51 I4D,1C I51,F I51,E I51,12 I51,13 I59,F I59,E I59,12 I59,13
-00F0 I4F,68 I62,19 I64,F I64,E I64,12 I64,19 I64,13 S330A I64,21 I6F,F I6F,E I6F,12 I6F,13 I76,E S6D57 I76,13
-0100 I4A,17 I4A,17 I4A,15 I4A,15 I4A,1B I4A,1B I4D,E I4D,E I4D,12 I4D,12 I4D,10 I4D,10 I4D,14 I4D,14 I4F,14 I4F,14
-0110 I4F,1E I4F,1E I51,17 I51,17 I51,15 I51,15 I51,10 I51,10 I51,1B I51,1B I51,14 I51,14 I55,12 I55,12 I55,15 I55,15
-0120 I55,10 I55,10 I55,1C I55,1C I57,12 I57,12 I57,1E I57,1E I59,19 I59,19 I59,17 I59,17 I59,15 I59,15 I59,1B I59,1B
-0130 I59,10 I59,3 S595B S595B I5B,12 I5B,12 I5C,1C I5C,1C I5C,3 I5E,E I5E,E I5E,1C I5E,1C I5E,14 I5E,14 I5E,11
-0140 I5E,11 I5E,1F I5E,1F I62,E I62,E I62,1C I62,1C I62,14 I62,14 I62,48 S6305 S6305 I64,17 I64,17 I64,15 I64,15
-0150 I64,1D I64,1D S6451 S6451 I69,E I69,E I69,1C I69,1C I69,14 I69,14 I6B,E I6B,E I6B,12 I6B,12 I6B,1C I6B,1C
-0160 I6B,14 I6B,14 I6D,1C I6D,1C I6D,14 I6D,14 I6E06,1E I6E06,1E I6F,19 I6F,19 I6F,17 I6F,17 I6F,15 I6F,15 I6F,1A I6F,1A
-0170 I6F,1D I6F,1D I6F,1B I6F,1B I73,12 I73,12 I76,12 I76,12 I76,13 I78,E I78,E I78,10 I78,10 I78,14 I78,14 S6C06
-0180 I4C,1E I4C,43 I4C,68 I4C,68 I4C,87 I4C,87 I4D,7D I4D,43 I4D,43 I5002,4 I4F,43 I4F,1E I4F,1E I4F,7C I51,7D I51,7E
-0190 I51,7B I53,43 I53,7B I55,43 I55,7B I57,7B I59,7B I59,1E I5C,43 I5C,43 I5E,1E I5E,20 I60,7B I62,43 I62,7B I64,20
-01A0 I64,52 I64,52 I64,7C I64,7C I66,43 I66,43 I69,7B I6B,87 I6B,87 I6B,7C I6B,7F I6D,57 I6D,43 I6D,43 I6D,59 I6F,52
-01B0 I6F,52 I6F,7B I71,7B I76,43 I76,43 I78,1E I78,1E S7902 I7902,7C I7902,7C I7902,7D I3A,3 I4102,3 I4102,3 S790A I73,7B
-01C0 S330B S330C S330D S2B17 I4F78,214 I4F78,214 I4F78,214 S5E5B S5E5B S5E5B S625B S625B S625B I4A,14 I4A,14 I59,14
-01D0 I59,14 I64,14 I64,14 I6F,14 I6F,14 I6F,28 I6F,28 I6F,1F I6F,1F I6F,25 I6F,25 I6F,20 I6F,20 I51,7D I4A,28 I4A,28
-01E0 I4A,25 I4A,25 I4A51,1717 I4A51,1717 I55,1E I55,1E I55,14 I55,14 I5C,14 I5C,14 I64,1B I64,1B I64,30 I64,30 I7902,14 I7902,14
-01F0 I5B,14 S4F78 S4F78 S4F78 I55,E I55,E X X X X I4A,26 I4A,26 I4A51,E0E I4A51,E0E I64,2B I64,2B
-0200 I4A,44 I4A,44 I4A,46 I4A,46 I51,44 I51,44 I51,46 I51,46 I59,44 I59,44 I59,46 I59,46 I64,44 I64,44 I64,46 I64,46
-0210 I69,44 I69,44 I69,46 I69,46 I6F,44 I6F,44 I6F,46 I6F,46 X X X X X X X X
-0220 X X X X X X X X X X X X X X X X
-0230 X X X X X X X X X X X X X X X X
-0240 X X X X X X X X X X X X X X X X
-0250 I4A,7B I4A,7C I4A,7D I4C,43 I4D,7B I4D,7C I4F,59 I4F,43 I51,80 I51,7E I51,7F I51,7B I51,81 I51,82 I51,83 I5B,1E
-0260 I55,43 I55,7D S55 I55,7B I55,7C I57,7C I57,43 I5802,43 I59,1E I59,7B S59 I5E,19 I5E,7B I5E,59 I5E,7C I60,7B
-0270 I60,7C I60,43 I62,43 I62,59 S62 I64,20 I64,7B I64,7E I66,7B I69,7B I69,7C I69,7D I69,7E I69,43 I69,7F I69,80
-0280 S69 I69,7B I6B,43 I51,7C I5B,43 I51,84 I51,85 I6D,7B I6D,59 I6F,1E I6F,7B I71,7B I71,7C I73,7C I76,7B S76
-0290 I78,59 I78,7E S7902 I7902,7E I790A,3 I790A,4 I790A,5 I4D,88 S790B S4C I51,86 I55,43 S57 I5B,7B I5C,7B S5E
-02A0 I68,43 I790A,6 I790A,B I5003,7B I4F,7B I5003,7C I6E05,7B I6D,7C I6D,7D X X X X X X X
-02B0 I57,7E I57,7F I5B,7E I69,81 I69,82 I69,83 I69,84 I73,7E I76,7E PC P19 P45 P46 P47 P77 P78
-02C0 P3F P79 P7A P7B P7C P7D I2B02,3 S2B18 P40 I2B13,3 I2B14,3 I2B07,3 P5A P62 P7E P7F
-02D0 S2B99 P81 P82 P83 P50 P51 P52 P53 I2B18,3 S2B19 S2B1A S2B1B S2B1C S2B1D P84 X
-02E0 I55,7E I5E,7E I6B,7E I75,7E P85 P86 P87 P88 P89 P8A X X X X X X
-02F0 X X X X X X X X X X X X X X X X
-0300 PD PC P10 P17 P15 P3E P13 PE P11 P3F P18 P1B P12 P3 P41 P42
-0310 P43 P44 P45 P46 P47 P48 P49 P4A P4B P4C P4D P4E P4F P50 P51 P52
-0320 P53 P54 P55 P56 P57 P58 P59 P1A P19 P5A P5B P5C P5D P5E P5F P60
-0330 P61 P62 P63 P64 P65 P1C P1C P1D P1E P67 P68 P69 P6A P6B P6C P6D
-0340 P6E P6F P8D P8E P14 P90 P74 P75 P76 X X X X X X X
-0350 X X X X X X X X X X X X X X X X
-0360 X X X X X X X X X X X X X X X X
-0370 P91 P92 P93 X S2B1E S2B1F X X X X S2B20 X X X S2B21 X
-0380 X X X X S2B22 S2B23 I790C,5 X I7910,5 I7912,5 I7914,5 X I791A,5 X I791F,5 I7923,5
-0390 I7914,16 S790C S790D S790E S790F S7910 S7911 S7912 S7913 S7914 S7915 S7916 S7917 S7918 S7919 S791A
-03A0 S791B S791C X S791D S791E S791F S7920 S7921 S7922 S7923 I7914,13 I791F,13 I790C,5 I7910,5 I7912,5 I7914,5
-03B0 I791F,16 S790C S790D S790E S790F S7910 S7911 S7912 S7913 S7914 S7915 S7916 S7917 S7918 S7919 S791A
-03C0 S791B S791C S791D S791D S791E S791F S7920 S7921 S7922 S7923 I7914,13 I791F,13 I791A,5 I791F,5 I7923,5 X
-03D0 I790D,3 I7913,3 I791F,1B I791F,44 I791F,13 I7920,3 I791B,3 X X X S7924 S7924 S7925 S7925 S7926 S7926
-03E0 S7927 S7927 S7928 S7928 S7929 S7929 S792A S792A S792B S792B S792C S792C S792D S792D S792E S792E
-03F0 I7915,3 I791C,3 I791D,4 X X X X X X X X X X X X X
-0400 X I7936,13 S7935 I7932,E S7937 S793A S793C S793D S793F S7942 S7945 S794B I7940,E X S794E S7954
-0410 S792F S7930 S7931 S7932 S7933 S7936 S7938 S7939 S793B S793E S7940 S7941 S7943 S7944 S7946 S7947
-0420 S7948 S7949 S794A S794D S7950 S7951 S7952 S7953 S7955 S7956 S7957 S7958 S7959 S795A S795B S795C
-0430 S792F S7930 S7931 S7932 S7933 S7936 S7938 S7939 S793B S793E S7940 S7941 S7943 S7944 S7946 S7947
-0440 S7948 S7949 S794A S794D S7950 S7951 S7952 S7953 S7955 S7956 S7957 S7958 S7959 S795A S795B S795C
-0450 X I7936,13 S7935 I7932,E S7937 S793A S793C S793D S793F S7942 S7945 S794B I7940,E X S794E S7954
-0460 S795E S795E S795F I7944,3 S7960 S7960 S7961 S7961 S7962 S7962 S7963 S7963 S7964 S7964 S7965 S7965
-0470 S7966 S7966 S7967 S7967 S7968 S7968 I7968,46 I7968,46 S7969 S7969 S796A S796A S796B S796B S796C S796C
-0480 S796D S796D I4926,37 P94 P95 P96 P97 X X X X X X X X X
-0490 I7932,3 I7932,3 I7932,1A I7932,1A I7932,5 I7932,5 I7938,7 I7938,7 I7939,1A I7939,1A I7940,17 I7940,17 I7940,9 I7940,9 I7940,4 I7940,4
-04A0 I7940,A I7940,A I7944,7 I7944,7 I7944,8 I7944,8 I7947,5 I7947,5 I7946,5 I7946,5 I7949,1A I7949,1A I794A,7 I794A,7 I794D,B I794D,B
-04B0 S794F S794F I7951,17 I7951,17 I7952,3 I7952,3 I7953,8 I7953,7 I7953,9 I7953,9 I7944,9 I7944,9 I7936,5 I7936,5 I7936,17 I7936,17
-04C0 I793C,3 I7938,15 I7938,15 I7940,5 I7940,5 I7940,6 I7940,6 I7944,A I7944,A I7951,6 I7951,6 I7953,D I7953,D X X X
-04D0 X X X X X X X X X X X X X X X X
-04E0 X X X X X X X X X X X X X X X X
-04F0 X X X X X X X X X X X X X X X X
-0500 X X X X X X X X X X X X X X X X
-0510 X X X X X X X X X X X X X X X X
-0520 X X X X X X X X X X X X X X X X
-2000 S808 S809 S80A S80B S80C S80D S80E S80F S810 S811 S812 S813 S814 X X X
-2010 U84 U85 U88 U89 U8B U8C S2B35 S2B36 S2B37 S2B38 S2B39 S2B3A S2B3B S2B3C S2B3D S2B3E
-2020 S34B3 S34B4 S34B5 S34B6 S34B7 S34B8 S34B9 U86 S815 S816 X X X X X X
-2030 S34BA S34BB S2B3F S2B40 S2B41 S2B42 S2B43 S2B44 S2B45 S2B46 S2B47 S34BC S2B48 S2B49 S2B4A S2B4B
-2040 S34BD S34BE S34BF U87 S2D05 I27,1C I2A,1C X X X X X X X X X
-2050 X X X X X X X X X X X X X X X X
-2060 X X X X X X X X X X X X X X X X
-2070 S36 X X X S3E S40 S42 S44 S46 S48 S2C U82 S30 S14 S16 S62
-2080 S36 S38 S3A S3C S3E S40 S42 S44 S46 S48 S2C U82 S30 S14 S16 X
-2090 X X X X X X X X X X X X X X X X
-20A0 S34C0 S34C1 S34C2 S34C3 S34C4 S34C5 S34C6 S34C7 S34C8 S34C9 S34CA S34CB S35A1 X X X
-20B0 X X X X X X X X X X X X X X X X
-20C0 X X X X X X X X X X X X X X X X
-20D0 PDD PDE PDF PE0 PE1 PE2 PE3 PE4 PE5 PE6 PE7 PE8 PE9 PEC PED PEE
-20E0 PEF PF0 X X X X X X X X X X X X X X
-20F0 X X X X X X X X X X X X X X X X
-2100 S4B04 S4B06 I4D,3 I4D,4 S4E0A S4E0F S4E10 I51,64 S6C02 I53,4 I55,3 I57,5 I57,4 I57,3 I57,3 I57,68
-2110 I59,4 I59,5 I5E,4 I5E,4 S5F02 I62,3 S6302 S35A0 I66,4 I66,3 I68,3 I69,4 I69,5 I69,3 S6A02 S6A03
-2120 S6C03 S6E02 S6E04 S7202 I78,3 I78,63 I7923,3 I7923,5 I78,5 I7923,4 S5D02 I4A,1A I4C,4 I4D,5 I51,5 I51,4
-2130 I51,4 I53,5 I53,3 I60,4 I64,4 S7994 S7995 S7996 S7997 X X X X X X X
-2140 X X X X X X X X X X X X X X X X
-2150 X X X S3713 S3719 S3711 S3715 S3717 S371B S3710 S371C S370F S3714 S3718 S371D I38,3
-)";
+constexpr size_t kPlaneSize = 0x10000;
+// Sort bytes never hold 00 or 01, so successive codes count in base 254 from 02.
+constexpr unsigned kLowestSortByte = 0x02;
+constexpr unsigned kSortByteValues = 0x100 - kLowestSortByte;
+
+// Characters from `first` up to the next run's first.
+struct Run {
+  char16_t first;
+  bool known;       // false where the characters have no code (the surrogates)
+  bool successive;  // each character's first bytes one more than the character's before
+  SortCode code;    // of the first character
+};
 
 constexpr int HexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   throw "not a hex digit in the sort order table";
+}
+
+constexpr size_t ParseNumber(std::string_view digits, size_t base) {
+  if (digits.empty()) throw "a number is missing in the sort order table";
+  size_t value = 0;
+  for (char digit : digits) {
+    const size_t d = static_cast<size_t>(HexDigit(digit));
+    if (d >= base) throw "not a decimal digit in a count of the sort order table";
+    value = value * base + d;
+  }
+  return value;
 }
 
 // Parses hex digits into `out` from `at`; returns the count of bytes.
@@ -143,7 +59,7 @@ constexpr uint8_t ParseBytes(std::string_view digits, std::array<uint8_t, 4>& ou
 }
 
 constexpr SortCode ParseCode(std::string_view text) {
-  SortCode code{SortCode::Kind::kIgnored, 0, 0, {}};
+  SortCode code{SortCode::Kind::kIgnored, 0, 0, false, {}};
   const std::string_view rest = text.substr(1);
   switch (text[0]) {
     case 'X':
@@ -170,53 +86,150 @@ constexpr SortCode ParseCode(std::string_view text) {
       code.extra_size = ParseBytes(rest, code.bytes, 0);
       if (code.extra_size != 1) throw "a modifier is one byte";
       return code;
+    case 'Z': {
+      const size_t first = rest.find(','), second = rest.find(',', first + 1);
+      if (second == std::string_view::npos ||
+          rest.find(',', second + 1) != std::string_view::npos) {
+        throw "a kana code has three parts";
+      }
+      const std::string_view accent = rest.substr(first + 1, second - first - 1);
+      const std::string_view small = rest.substr(second + 1);
+      if (!small.empty() && small != "1") throw "a kana's size is 1 or nothing";
+      code.kind = SortCode::Kind::kKana;
+      code.sort_size = ParseBytes(rest.substr(0, first), code.bytes, 0);
+      code.extra_size = accent.empty() ? 0 : ParseBytes(accent, code.bytes, code.sort_size);
+      code.small = !small.empty();
+      return code;
+    }
   }
   throw "unknown kind of code in the sort order table";
 }
 
-struct Range {
-  char16_t first;
-  char16_t end;
-};
-// The characters the table covers.
-constexpr Range kRanges[] = {{0x0000, 0x0530}, {0x2000, 0x2160}};
-constexpr size_t kCodeCount = (0x0530 - 0x0000) + (0x2160 - 0x2000);
-
-constexpr std::array<SortCode, kCodeCount> ParseRows() {
-  std::array<SortCode, kCodeCount> codes{};
-  size_t at = 0;
-  auto word = [&] {
-    while (at < kRows.size() && (kRows[at] == ' ' || kRows[at] == '\n')) ++at;
-    const size_t start = at;
-    while (at < kRows.size() && kRows[at] != ' ' && kRows[at] != '\n') ++at;
-    return kRows.substr(start, at - start);
-  };
-  size_t next = 0;
-  for (const Range& range : kRanges) {
-    for (size_t c = range.first; c < range.end; c += 16) {
-      std::string_view label = word();
-      size_t first = 0;
-      for (char digit : label) first = first * 16 + static_cast<size_t>(HexDigit(digit));
-      if (label.size() != 4 || first != c) throw "a row of the sort order table is out of place";
-      for (size_t i = 0; i < 16; ++i) codes[next++] = ParseCode(word());
-    }
-  }
-  if (!word().empty()) throw "the sort order table runs past its end";
-  return codes;
+// The bytes a run of successive codes counts up: the sort bytes, or an unprintable's or a
+// modifier's value.
+constexpr size_t CountedSize(const SortCode& code) {
+  return code.sort_size != 0 ? code.sort_size : code.extra_size;
 }
 
-constexpr std::array<SortCode, kCodeCount> kCodes = ParseRows();
+// Moves `code` `steps` codes on in a run of successive codes; false when its bytes cannot hold
+// the result.
+constexpr bool Advance(SortCode& code, size_t steps) {
+  for (size_t i = CountedSize(code); i-- > 0 && steps != 0;) {
+    const size_t value = code.bytes[i] - kLowestSortByte + steps;
+    code.bytes[i] = static_cast<uint8_t>(kLowestSortByte + value % kSortByteValues);
+    steps = value / kSortByteValues;
+  }
+  return steps == 0;
+}
+
+// Reads one code and its count (1, or n after *n or +n) into `run`; returns the count.
+constexpr size_t ParseItem(std::string_view item, Run& run) {
+  const size_t op = item.find_first_of("*+");
+  const std::string_view code = item.substr(0, op);
+  const size_t count = op == std::string_view::npos ? 1 : ParseNumber(item.substr(op + 1), 10);
+  if (op != std::string_view::npos && count < 2) throw "a run of the sort order table is too short";
+  run.known = code != "-";
+  run.successive = op != std::string_view::npos && item[op] == '+';
+  run.code = run.known ? ParseCode(code) : SortCode{};
+  if (run.successive) {
+    SortCode last = run.code;
+    for (size_t i = 0; i < CountedSize(last); ++i) {
+      if (last.bytes[i] < kLowestSortByte) throw "a byte 00 or 01 in a run of successive codes";
+    }
+    if (!run.known || CountedSize(last) == 0 || !Advance(last, count - 1)) {
+      throw "a run of successive codes runs past its bytes";
+    }
+  }
+  return count;
+}
+
+// Checks the lines of `text`, the first of which starts at `first`, and hands each run to
+// `take`, in order; returns the code point after the last character.
+template <typename Take>
+constexpr size_t ReadRuns(std::string_view text, size_t first, Take take) {
+  size_t next = first;  // the code point of the next character
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (line.empty()) continue;
+    const size_t space = line.find(' ');
+    if (space != 4 || ParseNumber(line.substr(0, 4), 16) != next) {
+      throw "a line of the sort order table does not start where the one before ended";
+    }
+    line.remove_prefix(space + 1);
+    while (!line.empty()) {
+      const size_t gap = line.find(' ');
+      Run run{static_cast<char16_t>(next), true, false, {}};
+      next += ParseItem(line.substr(0, gap), run);
+      if (next > kPlaneSize) throw "the sort order table runs past the plane";
+      take(run);
+      line = gap == std::string_view::npos ? std::string_view() : line.substr(gap + 1);
+    }
+  }
+  return next;
+}
+
+// Where a section of the table starts and ends, and how many runs it holds.
+struct Extent {
+  size_t first;
+  size_t end;
+  size_t runs;
+};
+
+constexpr Extent Measure(size_t section, size_t first) {
+  Extent extent{first, first, 0};
+  extent.end = ReadRuns(kGeneralSortOrderTable[section], first,
+                        [&extent](const Run&) { ++extent.runs; });
+  return extent;
+}
+
+// Each section starts where the one before ends, the first at U+0000.
+template <size_t kSection>
+constexpr Extent kExtent = [] {
+  if constexpr (kSection == 0) {
+    return Measure(0, 0);
+  } else {
+    return Measure(kSection, kExtent<kSection - 1>.end);
+  }
+}();
+
+template <size_t kSection>
+constexpr std::array<Run, kExtent<kSection>.runs> ParseSection() {
+  std::array<Run, kExtent<kSection>.runs> runs{};
+  size_t at = 0;
+  ReadRuns(kGeneralSortOrderTable[kSection], kExtent<kSection>.first,
+           [&](const Run& run) { runs[at++] = run; });
+  return runs;
+}
+
+template <size_t kSection>
+constexpr auto kSectionRuns = ParseSection<kSection>();
+
+template <size_t... kSections>
+constexpr auto JoinSections(std::index_sequence<kSections...>) {
+  if (kExtent<sizeof...(kSections) - 1>.end != kPlaneSize) {
+    throw "the sort order table ends before the plane does";
+  }
+  std::array<Run, (kExtent<kSections>.runs + ...)> runs{};
+  auto at = runs.begin();
+  ((at = std::copy(kSectionRuns<kSections>.begin(), kSectionRuns<kSections>.end(), at)), ...);
+  return runs;
+}
+
+constexpr auto kRuns = JoinSections(std::make_index_sequence<kGeneralSortOrderTable.size()>());
 
 }  // namespace
 
-const SortCode* FindGeneralSortCode(char16_t c) {
-  size_t offset = 0;
-  for (const Range& range : kRanges) {
-    if (c < range.first) return nullptr;
-    if (c < range.end) return &kCodes[offset + (c - range.first)];
-    offset += range.end - range.first;
-  }
-  return nullptr;
+std::optional<SortCode> FindGeneralSortCode(char16_t c) {
+  // The first run starts at U+0000, so every character is in one.
+  const Run& run = *(std::upper_bound(kRuns.begin(), kRuns.end(), c,
+                                      [](char16_t c, const Run& r) { return c < r.first; }) -
+                     1);
+  if (!run.known) return std::nullopt;
+  SortCode code = run.code;
+  if (run.successive) Advance(code, c - run.first);
+  return code;
 }
 
 }  // namespace vintrel::jet

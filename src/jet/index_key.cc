@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "jet/general_sort_order.h"
 #include "jet/jet_error.h"
@@ -31,6 +32,19 @@ constexpr unsigned kUnprintableFirst = 7;
 constexpr unsigned kUnprintableStep = 4;
 constexpr unsigned kUnprintableFlag = 0x8000;
 constexpr uint8_t kUnprintableSeparator = 0x06;
+// The kana part: each kana's size mark, three to a byte after kKanaMarksStart, the full-size
+// marks that end it left out; then FF 02, one kKanaSuffixRepeat for every seven kana begun, FF,
+// and as many kKanaSuffixRepeat again; then FF when the unprintable part follows.
+constexpr uint8_t kSmallKana = 0x02;
+constexpr uint8_t kFullSizeKana = 0x03;
+constexpr uint8_t kKanaMarksStart = 0x80;
+constexpr size_t kKanaMarksPerByte = 3;
+constexpr uint8_t kKanaSuffixStart = 0xFF;
+constexpr uint8_t kKanaSuffixMiddle = 0x02;
+constexpr uint8_t kKanaSuffixSeparator = 0xFF;
+constexpr uint8_t kKanaSuffixRepeat = 0x80;
+constexpr size_t kKanaPerSuffixRepeat = 7;
+constexpr uint8_t kKanaBeforeUnprintable = 0xFF;
 
 constexpr uint8_t kGroupContinues = 0x09;
 constexpr size_t kGroupSize = 8;
@@ -117,6 +131,23 @@ void ForEachCharacter(const std::vector<uint8_t>& stored, size_t limit, Each eac
   for (size_t at = 0; at + 1 < stored.size() && count < limit; at += 2, ++count) {
     each(static_cast<char16_t>(stored[at] | (stored[at + 1] << 8)));
   }
+}
+
+// Appends the kana part for `marks`, one per kana of the text; leaves `marks` trimmed.
+void AppendKanaPart(std::vector<uint8_t>& marks, std::vector<uint8_t>& key) {
+  const size_t repeats = (marks.size() + kKanaPerSuffixRepeat - 1) / kKanaPerSuffixRepeat;
+  while (!marks.empty() && marks.back() == kFullSizeKana) marks.pop_back();
+  for (size_t at = 0; at < marks.size(); at += kKanaMarksPerByte) {
+    uint8_t packed = kKanaMarksStart;
+    for (size_t i = 0; i < kKanaMarksPerByte && at + i < marks.size(); ++i) {
+      packed |= static_cast<uint8_t>(marks[at + i] << (2 * (kKanaMarksPerByte - 1 - i)));
+    }
+    key.push_back(packed);
+  }
+  key.insert(key.end(), {kKanaSuffixStart, kKanaSuffixMiddle});
+  key.insert(key.end(), repeats, kKanaSuffixRepeat);
+  key.push_back(kKanaSuffixSeparator);
+  key.insert(key.end(), repeats, kKanaSuffixRepeat);
 }
 
 }  // namespace
@@ -226,22 +257,30 @@ void IndexKeyEncoder::Encode(const std::vector<Field>& row, std::vector<uint8_t>
 
 // The text part of a key: the sort bytes of every character, then the end of text; then,
 // when any character has them, the accent part (one position per character with sort
-// bytes, kNoAccent where it has no accent, trailing kNoAccent left out) and the
-// unprintable part (three ends of text, then each unprintable character's entry).
+// bytes, kNoAccent where it has no accent, trailing kNoAccent left out); then, when the text
+// holds kana or unprintable characters, two ends of text, the kana part if any, and the
+// unprintable part if any (an end of text, then each unprintable character's entry).
 void IndexKeyEncoder::AppendText(const std::vector<uint8_t>& stored, bool ascending,
                                  std::vector<uint8_t>& key) {
   const size_t start = key.size();
   extra_.clear();
   unprintable_.clear();
+  kana_.clear();
   size_t sorted = 0;         // characters that gave sort bytes so far
   size_t accounted = 0;      // of those, the ones the accent part has a position for
-  bool accents = false;      // whether an international or modifier character came yet
+  bool accents = false;      // whether an accented or modifier character came yet
   size_t leading_modifier = 0;
-  ForEachCharacter(stored, kMaxKeyedCharacters, [&](char16_t c) {
-    const SortCode* code = FindGeneralSortCode(c);
-    if (code == nullptr) {
-      throw UnsupportedError("Index keys cannot be computed for text holding the character U+" +
-                             Hex(c, 4) + ": the General sort order is known here for " +
+  text_.clear();
+  ForEachCharacter(stored, kMaxKeyedCharacters, [this](char16_t c) { text_.push_back(c); });
+  // Trailing spaces are left out of the key, so "abc " and "abc" have one key: U+0020 alone,
+  // and only those left once the value is cut to its keyed length.
+  while (!text_.empty() && text_.back() == u' ') text_.pop_back();
+  std::for_each(text_.begin(), text_.end(), [&](char16_t c) {
+    const std::optional<SortCode> code = FindGeneralSortCode(c);
+    if (!code) {
+      throw UnsupportedError("Index keys cannot be computed for text holding U+" + Hex(c, 4) +
+                             ", half of a character beyond the Basic Multilingual Plane: the "
+                             "General sort order is known here for " +
                              kGeneralSortOrderCoverage + ".");
     }
     const uint8_t* bytes = code->bytes.data();
@@ -262,19 +301,29 @@ void IndexKeyEncoder::AppendText(const std::vector<uint8_t>& stored, bool ascend
         unprintable_.insert(unprintable_.end(), bytes, bytes + code->extra_size);
         return;
       }
+      case SortCode::Kind::kKana:
+        kana_.push_back(code->small ? kSmallKana : kFullSizeKana);
+        if (code->extra_size == 0) {
+          key.insert(key.end(), bytes, bytes + code->sort_size);
+          ++sorted;
+          return;
+        }
+        break;
       case SortCode::Kind::kInternational:
       case SortCode::Kind::kModifier:
         break;
     }
+    // An accented character (international, or kana with a voicing mark), or a modifier.
     const size_t position = sorted;
-    if (code->kind == SortCode::Kind::kInternational) {
+    const bool modifier = code->kind == SortCode::Kind::kModifier;
+    if (!modifier) {
       key.insert(key.end(), bytes, bytes + code->sort_size);
       ++sorted;
     }
     accents = true;
     extra_.insert(extra_.end(), position - std::min(position, accounted), kNoAccent);
     accounted = std::max(accounted, position);
-    if (code->kind == SortCode::Kind::kInternational) {
+    if (!modifier) {
       extra_.insert(extra_.end(), bytes + code->sort_size, bytes + code->sort_size + code->extra_size);
       ++accounted;
     } else if (extra_.empty()) {
@@ -287,8 +336,13 @@ void IndexKeyEncoder::AppendText(const std::vector<uint8_t>& stored, bool ascend
   key.push_back(kEndOfText);
   while (!extra_.empty() && extra_.back() <= kNoAccent) extra_.pop_back();
   key.insert(key.end(), extra_.begin(), extra_.end());
+  if (!kana_.empty() || !unprintable_.empty()) key.insert(key.end(), {kEndOfText, kEndOfText});
+  if (!kana_.empty()) {
+    AppendKanaPart(kana_, key);
+    if (!unprintable_.empty()) key.push_back(kKanaBeforeUnprintable);
+  }
   if (!unprintable_.empty()) {
-    key.insert(key.end(), {kEndOfText, kEndOfText, kEndOfText});
+    key.push_back(kEndOfText);
     key.insert(key.end(), unprintable_.begin(), unprintable_.end());
   }
   if (!ascending) {

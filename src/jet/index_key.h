@@ -19,9 +19,9 @@
 //                       group zero-padded and followed by its length (1..8). Descending
 //                       complements the data bytes and the last length, not the 0x09s.
 //                       A GUID is taken in its text order (first three groups big-endian).
-//   Text, Memo          the General sort order (general_sort_order.h), first 255 characters
-//                       of the text, then 0x00 (descending: the sort bytes and a 0x00
-//                       complemented, then 0x00)
+//   Text, Memo          the General sort order (general_sort_order.h) of the first 255
+//                       characters less the spaces (U+0020) that then end them, then 0x00
+//                       (descending: the sort bytes and a 0x00 complemented, then 0x00)
 //
 // Facts from mdbtools' HACKING.md and the open-source Jackcess library's index code, checked
 // against every key of every Jet 4 database in the fixture corpus (see docs/jet-format.md).
@@ -45,7 +45,7 @@ class IndexKeyEncoder {
 
   // The key of a row given as TableReader's fields (one per column of the definition).
   // Reuses `key`'s storage. Raises a JetError for text holding a character the General sort
-  // order table does not cover.
+  // order table does not cover (a surrogate).
   void Encode(const std::vector<Field>& row, std::vector<uint8_t>& key);
   // True when every column of the key is null in `row`; a Boolean never is.
   bool AllNull(const std::vector<Field>& row) const;
@@ -63,6 +63,7 @@ class IndexKeyEncoder {
   std::u16string text_;
   std::vector<uint8_t> extra_;
   std::vector<uint8_t> unprintable_;
+  std::vector<uint8_t> kana_;  // each kana's size mark
 };
 
 }  // namespace vintrel::jet

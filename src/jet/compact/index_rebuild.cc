@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "jet/compact/unique_keys.h"
 #include "jet/jet_error.h"
 #include "jet/pages/index_builder.h"
 
@@ -82,6 +83,7 @@ class IndexBuild {
     const RealIndex& real = table_.real_indexes[index];
     if (real.unique() && has_previous_ && std::equal(key.begin(), key.end(), previous_.begin(), previous_.end()) &&
         !AllNullKey(real, key)) {
+      if (copy_.text) RaiseRepeatedKey(copy_, index, key);
       Duplicate(index, key, old_pointer);
       return;
     }

@@ -15,7 +15,8 @@ namespace vintrel::jet {
 // rows' keys (rows.sums): an entry naming no row of the table, keys out of order or entries
 // other than the rows' raise IndexMismatch. Two rows with one key in a unique index are lost:
 // RowsLostError, or, when the copy salvages, RowsToDrop for the later ones, whose losses are
-// recorded.
+// recorded; in a conversion, where Jet 4's keys made them one, the conversion is refused
+// (unique_keys.h).
 void BuildIndexes(const CopyContext& copy, CopiedRows& rows, RowMoves& moves, DefinitionBlock& block);
 
 }  // namespace vintrel::jet

@@ -192,13 +192,7 @@ class RowCopier {
   }
 
   void AddRow(uint32_t old_pointer, std::vector<Field>& fields) {
-    for (size_t c : copy_.id_columns) {
-      Field& field = fields[c];
-      if (field.null || field.bytes.size() != 4) continue;
-      ByteView view(field.bytes, "data page", source_.page);
-      PutU32(field.bytes, 0,
-             static_cast<uint32_t>(copy_.renumbering.NewId(static_cast<int32_t>(view.U32(0)))));
-    }
+    RenumberIds(copy_, fields);
     for (size_t c : autonumbers_) NoteAutonumber(source_.columns[c].number, fields[c]);
     result_.digest.checksum += hasher_.Hash(fields);
     if (copy_.text) copy_.text->Apply(fields);
@@ -272,6 +266,16 @@ class RowCopier {
 };
 
 }  // namespace
+
+void RenumberIds(const CopyContext& copy, std::vector<Field>& fields) {
+  for (size_t c : copy.id_columns) {
+    Field& field = fields[c];
+    if (field.null || field.bytes.size() != 4) continue;
+    ByteView view(field.bytes, "data page", copy.source_table.page);
+    PutU32(field.bytes, 0,
+           static_cast<uint32_t>(copy.renumbering.NewId(static_cast<int32_t>(view.U32(0)))));
+  }
+}
 
 uint64_t EntryHash(const std::vector<uint8_t>& key, uint32_t pointer) {
   return XXH3_64bits_withSeed(key.data(), key.size(), pointer);

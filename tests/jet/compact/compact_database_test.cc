@@ -148,7 +148,7 @@ void WriteWithHeaderField(const std::string& fixture, size_t offset, uint16_t va
 
 // Refused before anything is written when the definitions tell (a sort order other than
 // General, whose keys are the only ones known here), while copying when only the text does
-// (Japanese punctuation, which the General table does not cover): either way nothing is left.
+// (bytes that code page 932 leaves undefined): either way nothing is left.
 TEST(CompactRefusalTest, JetThreeWithoutKnownKeysIsRefusedAndLeavesNothing) {
   VINTREL_REQUIRE_FIXTURES();
   ScratchDirectory dir;
@@ -163,8 +163,8 @@ TEST(CompactRefusalTest, JetThreeWithoutKnownKeysIsRefusedAndLeavesNothing) {
 
   std::filesystem::remove(file);
   WriteWithHeaderField(jet3 / "testIndexCodesV1997.mdb", kCodePageOffset, 932, file);
-  const std::string unkeyable = refused + "Index keys cannot be computed for text holding the character U+";
-  EXPECT_EQ(ErrorOf(file, dir.Path("copy.mdb")).substr(0, unkeyable.size()), unkeyable);
+  const std::string undecodable = refused + "Text in code page 932 holds a byte the code page leaves undefined";
+  EXPECT_EQ(ErrorOf(file, dir.Path("copy.mdb")).substr(0, undecodable.size()), undecodable);
   EXPECT_EQ(Entries(dir), (std::vector<std::string>{"source.mdb"}));
 }
 

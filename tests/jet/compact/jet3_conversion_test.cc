@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fixtures.h"
@@ -68,6 +69,32 @@ TEST(Jet3ConversionTest, ComputedKeysAreThoseJet4WroteForTheSameRows) {
     }
   }
   EXPECT_GT(indexes, 10u);
+}
+
+// The primary key holds "a" and "abcdefg"; once the second value is "a" and six spaces, the
+// two rows have one Jet 4 key (trailing spaces are not keyed), which the copy's primary key
+// cannot hold twice.
+TEST(Jet3ConversionTest, UniqueIndexWhoseKeysCoincideInJet4IsRefused) {
+  VINTREL_REQUIRE_FIXTURES();
+  ScratchDirectory dir;
+  const std::string source = dir.Path("source.mdb"), copy = dir.Path("copy.mdb");
+  std::vector<uint8_t> bytes =
+      testing::ReadBytes((testing::FixturesRoot() / "jet3" / "testV1997.mdb").string());
+  const std::string_view value = "abcdefg";
+  auto at = std::search(bytes.begin(), bytes.end(), value.begin(), value.end());
+  ASSERT_NE(at, bytes.end());
+  std::fill(at + 1, at + static_cast<ptrdiff_t>(value.size()), ' ');
+  testing::WriteBytes(source, bytes);
+  try {
+    CompactDatabase(source, copy);
+    FAIL() << "the conversion went through";
+  } catch (const JetError& e) {
+    const std::string what = e.what();
+    EXPECT_NE(what.find("table Table1: two rows have one key in its unique index 'PrimaryKey'"),
+              std::string::npos) << what;
+    EXPECT_NE(what.find("(A 'a') and (A 'a      ')"), std::string::npos) << what;
+  }
+  EXPECT_FALSE(std::filesystem::exists(copy));
 }
 
 // A memo property of 40,000 code-page characters is 80,000 bytes as UCS-2, more than Jet 4's
