@@ -37,8 +37,8 @@ void WalkTree(PageCache& pages, const Format& format, uint32_t table, uint32_t r
     bool leaves = false;
     for (size_t i = 0; i < level.size(); ++i) {
       if (++visited > pages.page_count()) RaiseDamaged(kIndexStructure, root, "the index's pages form a loop");
-      RequireOwner(pages, format, level[i], table);
       const IndexPage page = ReadIndexPage(pages, format, level[i]);
+      RequireOwner(pages, format, level[i], table);
       if (i == 0) leaves = page.leaf;
       if (page.leaf != leaves) {
         RaiseDamaged(kIndexStructure, level[i], "leaf and intermediate pages share a level");
