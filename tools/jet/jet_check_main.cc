@@ -1,4 +1,4 @@
-// vintrel-jet-check <file>: checks the structure of a Jet 4 database (see
+// vintrel-jet-check <file>: checks the structure of a Jet 3 or Jet 4 database (see
 // jet/check/integrity_check.h), printing each fault with what a compaction does about it,
 // each note, and a verdict; exits 1 on any fault, 0 when there are only notes (what Jet
 // leaves in sound files), 2 when the file cannot be read at all.

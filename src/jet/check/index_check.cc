@@ -77,7 +77,7 @@ IndexFindings CheckIndex(PageCache& pages, const Format& format, const std::stri
     faults.push_back({remedy, what + ": its usage map does not list exactly the pages of its tree"});
   }
 
-  const bool compared = keys.encoder.has_value();
+  const bool compared = keys.encoder && keys.not_compared.empty();
   for (uint32_t page : foreign) findings.on_foreign[page] = 0;
   IndexReader entries(pages, format, index.root_page);
   IndexEntry entry;

@@ -409,7 +409,7 @@ class Checker {
     if (catalog != nullptr) {
       Guard(name, Remedy::kRefused, [&] { entries.emplace(table, db_.text()); });
     }
-    TableKeys keys(table);
+    TableKeys keys(db_, table);
     ReadRows(name, table, data, keys, rows, lost, [&](uint32_t pointer, const std::vector<Field>& fields) {
       if (!entries) return;
       try {
@@ -473,9 +473,8 @@ class Checker {
       const RealIndex& index = table.real_indexes[i];
       const IndexKeys& computed = keys.indexes()[i];
       if (!computed.damage.empty()) Fault(Remedy::kRefused, what + ": " + computed.damage);
-      if (!computed.unkeyable.empty()) {
-        Note(what + ": its keys are not compared with the rows' values: " + computed.unkeyable);
-      }
+      const std::string& why = computed.unkeyable.empty() ? computed.not_compared : computed.unkeyable;
+      if (!why.empty()) Note(what + ": its keys are not compared with the rows' values: " + why);
       const Remedy remedy = computed.encoder ? Remedy::kRepaired : Remedy::kRefused;
       std::vector<uint32_t> foreign;
       for (const ForeignPage& page : rows.foreign) foreign.push_back(page.page);
@@ -512,11 +511,6 @@ Remedy IntegrityReport::worst() const {
   return worst;
 }
 
-IntegrityReport CheckIntegrity(Database& database) {
-  if (database.format().version != Version::kJet4) {
-    return {{{Remedy::kRefused, "the database is not in the Jet 4 format"}}, {}};
-  }
-  return Checker(database).Run();
-}
+IntegrityReport CheckIntegrity(Database& database) { return Checker(database).Run(); }
 
 }  // namespace vintrel::jet

@@ -1,5 +1,5 @@
-// The structural check of a Jet 4 database, as the compaction writes it and as Jet leaves
-// it:
+// The structural check of a Jet 3 or Jet 4 database, as the compaction writes it and as Jet
+// leaves it:
 //
 //   - every page is owned by exactly one thing (the definition page, the global map, a
 //     table's definition, data, index or long-value pages, usage-map rows and map pages)
