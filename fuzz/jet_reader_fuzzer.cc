@@ -1,7 +1,8 @@
 // Opens the input as a database and reads everything the engine can read: the catalog,
-// every table's rows and long values, every index's entries and every usage map; then
-// writes its compacted copy (a Jet 3 input's conversion) into an unnamed memory file. A
-// JetError is the expected end of a damaged input; anything else is a finding.
+// every table's rows and long values, every index's entries and every usage map; checks it
+// (which reports damage rather than raising); then writes its compacted copy (a Jet 3
+// input's conversion) into an unnamed memory file. A JetError is the expected end of a
+// damaged input; anything else is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,7 @@
 
 #include <sys/mman.h>
 
+#include "jet/check/integrity_check.h"
 #include "jet/check/page_owners.h"
 #include "jet/compact/compact_database.h"
 #include "jet/io/file_io.h"
@@ -78,6 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const vintrel::jet::JetError&) {
   }
   if (!db) return 0;
+  vintrel::jet::CheckIntegrity(*db);
   try {
     CompactEverything(*db);
   } catch (const vintrel::jet::JetError&) {

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
+#include <utility>
 
 #include "jet/jet_error.h"
 #include "jet/table_reader.h"
@@ -47,21 +49,32 @@ TableDefinition Database::ReadTable(uint32_t definition_page) {
   return ReadTableDefinition(*pages_, format(), text_, definition_page);
 }
 
+CatalogRowReader::CatalogRowReader(const TableDefinition& catalog, const TextEncoding& text) : text_(text) {
+  const std::pair<std::u16string_view, size_t*> wanted[] = {
+      {u"Id", &id_}, {u"ParentId", &parent_}, {u"Name", &name_}, {u"Type", &type_}, {u"Flags", &flags_}};
+  for (const auto& column : wanted) {
+    auto found = std::find_if(catalog.columns.begin(), catalog.columns.end(),
+                              [&](const Column& c) { return c.name == column.first; });
+    if (found == catalog.columns.end()) {
+      RaiseDamaged("table definition", kCatalogPage, "the catalog lacks one of its columns");
+    }
+    *column.second = static_cast<size_t>(found - catalog.columns.begin());
+  }
+}
+
+CatalogEntry CatalogRowReader::Read(const std::vector<Field>& row) const {
+  CatalogEntry entry;
+  entry.id = static_cast<int32_t>(SignedField(row[id_]));
+  entry.parent_id = static_cast<int32_t>(SignedField(row[parent_]));
+  entry.name = text_.Decode(row[name_].bytes);
+  entry.type = static_cast<int16_t>(SignedField(row[type_]));
+  entry.flags = static_cast<uint32_t>(SignedField(row[flags_]));
+  return entry;
+}
+
 std::vector<CatalogEntry> Database::ReadCatalog() {
-  TableDefinition catalog = ReadTable(kCatalogPage);
-  int id = -1, parent = -1, name = -1, type = -1, flags = -1;
-  for (size_t c = 0; c < catalog.columns.size(); ++c) {
-    const std::u16string& column = catalog.columns[c].name;
-    int index = static_cast<int>(c);
-    if (column == u"Id") id = index;
-    if (column == u"ParentId") parent = index;
-    if (column == u"Name") name = index;
-    if (column == u"Type") type = index;
-    if (column == u"Flags") flags = index;
-  }
-  if (id < 0 || parent < 0 || name < 0 || type < 0 || flags < 0) {
-    RaiseDamaged("table definition", kCatalogPage, "the catalog lacks one of its columns");
-  }
+  const TableDefinition catalog = ReadTable(kCatalogPage);
+  const CatalogRowReader rows(catalog, text_);
   std::vector<CatalogEntry> entries;
   // The catalog's rows are read from the pages it owns when its usage map, derived from them,
   // is damaged; those pages must then hold at least the catalog's own row.
@@ -71,12 +84,7 @@ std::vector<CatalogEntry> Database::ReadCatalog() {
   TableReader reader(*pages_, format(), catalog, owned ? &*owned : nullptr);
   std::vector<Field> fields;
   while (reader.Next(fields)) {
-    CatalogEntry entry;
-    entry.id = static_cast<int32_t>(SignedField(fields[id]));
-    entry.parent_id = static_cast<int32_t>(SignedField(fields[parent]));
-    entry.name = text_.Decode(fields[name].bytes);
-    entry.type = static_cast<int16_t>(SignedField(fields[type]));
-    entry.flags = static_cast<uint32_t>(SignedField(fields[flags]));
+    CatalogEntry entry = rows.Read(fields);
     entry.row = PackRowPointer(reader.location().page, static_cast<uint8_t>(reader.location().row));
     entries.push_back(std::move(entry));
   }

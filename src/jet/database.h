@@ -10,6 +10,7 @@
 
 #include "jet/io/page_cache.h"
 #include "jet/pages/database_header.h"
+#include "jet/pages/field.h"
 #include "jet/pages/table_definition.h"
 #include "jet/text_codec.h"
 
@@ -30,6 +31,19 @@ struct CatalogEntry {
 // Catalog object kinds and flags.
 inline constexpr int16_t kCatalogLocalTable = 1;
 inline constexpr uint32_t kCatalogSystemFlags = 0x80000002;
+
+// Reads catalog entries from the catalog's rows, as DecodeRow gives them.
+class CatalogRowReader {
+ public:
+  // Raises a DamagedError when the catalog lacks a column an entry is read from.
+  CatalogRowReader(const TableDefinition& catalog, const TextEncoding& text);
+  // Raises a DamagedError for a number of the wrong width.
+  CatalogEntry Read(const std::vector<Field>& row) const;
+
+ private:
+  const TextEncoding& text_;
+  size_t id_ = 0, parent_ = 0, name_ = 0, type_ = 0, flags_ = 0;
+};
 
 class Database {
  public:

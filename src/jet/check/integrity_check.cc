@@ -1,22 +1,23 @@
+// The checker reads every structure itself, claiming pages as it goes (page_owners.h), and
+// reads rows page by page and slot by slot rather than through a TableReader, so that a row
+// that does not read costs that row only and the rest of the table is still checked. What a
+// compaction does about each fault decides its remedy: it rebuilds indexes from computed
+// keys, maps from the pages that name their owner, the counter from the rows; it loses what
+// does not read; it refuses a damaged catalog or definition, and an index it cannot key.
 #include "jet/check/integrity_check.h"
 
-#include <xxhash.h>
-
 #include <algorithm>
-#include <functional>
 #include <map>
 #include <optional>
 #include <set>
-#include <string_view>
 
+#include "jet/check/index_check.h"
 #include "jet/check/page_owners.h"
+#include "jet/check/report_text.h"
+#include "jet/check/row_keys.h"
 #include "jet/coding.h"
-#include "jet/index_key.h"
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
-#include "jet/pages/data_page_builder.h"
-#include "jet/pages/definition_block.h"
-#include "jet/pages/index_page.h"
 #include "jet/pages/usage_map.h"
 #include "jet/table_reader.h"
 #include "text/utf.h"
@@ -24,10 +25,32 @@
 namespace vintrel::jet {
 namespace {
 
-// An index's keys as computed from its table's rows: a hash of the key, by row pointer.
-using RowKeys = std::vector<std::pair<uint32_t, uint64_t>>;
+// A row pointer names one of 256 rows on a page.
+constexpr size_t kMaxRowsPerPage = 256;
 
-uint64_t KeyHash(const std::vector<uint8_t>& key) { return XXH3_64bits(key.data(), key.size()); }
+// A page a table's usage map lists that does not read as its data page, or a data page of
+// the table whose row offsets do not read.
+struct ForeignPage {
+  uint32_t page;
+  std::string what;  // what it reads as, or why it does not read
+  bool own;          // the table's own data page
+  size_t named = 0;  // its rows that an index names, the most over the table's indexes
+};
+
+// The foreign pages of one table, judged once every page's owner is known.
+struct ForeignPages {
+  std::string table_name;
+  uint32_t table;
+  Remedy lost;  // what losing its rows means
+  std::vector<ForeignPage> pages;
+};
+
+// The rows of a table as its pages hold them.
+struct TableRows {
+  std::vector<uint32_t> live;  // every live slot's row pointer, whether it reads or not, sorted
+  std::vector<ForeignPage> foreign;
+  std::optional<int64_t> largest_autonumber;
+};
 
 class Checker {
  public:
@@ -38,36 +61,45 @@ class Checker {
   IntegrityReport Run() {
     Claim(0, {PageUse::kDatabaseDefinition, 0, 0});
     Claim(kGlobalMapPage, {PageUse::kGlobalMap, 0, 0});
-    Guard("the global map", [&] { ClaimFreePages(); });
-    bool catalog_listed = false;
-    for (const CatalogEntry& entry : db_.ReadCatalog()) {
-      if (entry.type != kCatalogLocalTable) continue;
-      const std::string name = "table " + ToUtf8(entry.name);
-      const bool system = (entry.flags & kCatalogSystemFlags) != 0;
-      catalog_listed |= entry.definition_page() == kCatalogPage;
-      Guard(name, [&] { CheckTable(name, entry.definition_page(), system); });
+    try {
+      ClaimFreePages();
+    } catch (const JetError& error) {
+      Fault(Remedy::kRepaired, "the global map: " + std::string(error.what()));
+      cover_end_ = UINT64_MAX;  // without its window, an unowned page is only lost space
     }
-    // A catalog that lost its rows lists nothing, so its own pages would go unchecked.
-    if (!catalog_listed) {
-      Fault("the catalog does not list itself");
-      Guard("the catalog", [&] { CheckTable("the catalog", kCatalogPage, true); });
+    // The catalog is read through the same walk as every table, so that its rows are found
+    // as a compaction finds them.
+    std::vector<CatalogEntry> tables;
+    const bool catalog_defined = CheckTable("table MSysObjects", kCatalogPage, &tables);
+    for (const CatalogEntry& entry : tables) {
+      if (entry.type == kCatalogLocalTable) table_pages_.insert(entry.definition_page());
     }
+    const bool listed = table_pages_.contains(kCatalogPage);
+    if (!listed && catalog_defined) Fault(Remedy::kRefused, "the catalog does not list itself");
+    table_pages_.insert(kCatalogPage);
+    for (const CatalogEntry& entry : tables) {
+      if (entry.type == kCatalogLocalTable && entry.definition_page() != kCatalogPage) {
+        CheckTable("table " + ToUtf8(entry.name), entry.definition_page(), nullptr);
+      }
+    }
+    ReportForeignPages();
     NoteUnowned();
     return std::move(report_);
   }
 
  private:
+  void Fault(Remedy remedy, const std::string& text) { report_.faults.push_back({remedy, text}); }
+  void Note(const std::string& text) { report_.notes.push_back(text); }
+
+  // Runs `check`; damage it raises is a fault of `what`, with `remedy`.
   template <typename Check>
-  void Guard(const std::string& what, Check check) {
+  void Guard(const std::string& what, Remedy remedy, Check check) {
     try {
       check();
     } catch (const JetError& error) {
-      Fault(what + ": " + error.what());
+      Fault(remedy, what + ": " + error.what());
     }
   }
-
-  void Fault(const std::string& text) { report_.faults.push_back(text); }
-  void Note(const std::string& text) { report_.notes.push_back(text); }
 
   // Pages past the end of the file are no concern of the global map: Jet marks them free
   // up to what the map covers, and testRefGlobalV2000.mdb's reference-form map keeps a
@@ -104,12 +136,13 @@ class Checker {
     for (uint32_t page = 0; page < owners_.size(); ++page) {
       if (owners_[page].use != PageUse::kUnowned) continue;
       if (page >= cover_end_) {
-        Fault("page " + std::to_string(page) +
-              " is owned by nothing and lies past the pages the global map covers");
+        Fault(Remedy::kRepaired, "page " + std::to_string(page) +
+                                     " is owned by nothing and lies past the pages the global map covers");
         continue;
       }
       uint32_t last = page;
-      while (last + 1 < owners_.size() && last + 1 < cover_end_ && owners_[last + 1].use == PageUse::kUnowned) {
+      while (last + 1 < owners_.size() && last + 1 < cover_end_ &&
+             owners_[last + 1].use == PageUse::kUnowned) {
         ++last;
       }
       // Appended piece by piece: GCC 12 at -O3 sees a false overlap (-Wrestrict) in the
@@ -148,17 +181,24 @@ class Checker {
     return "an unknown owner";
   }
 
-  void Claim(uint32_t page, const PageOwner& owner, const std::string& name = {}) {
+  // A page two things claim is damage to the one whose claim is derived (a map, an index
+  // tree): `remedy` is that of this claim. Two definitions sharing a page are refused.
+  void Claim(uint32_t page, const PageOwner& owner, const std::string& name = {},
+             Remedy remedy = Remedy::kRepaired) {
     if (page < owners_.size()) {
       const PageOwner current = owners_[page];
       if (owners_.Claim(page, owner)) {
         claimed_by_.emplace(owner.table, name);
-      } else {
-        Fault("page " + std::to_string(page) + " is owned by both " +
-              Describe(current, claimed_by_[current.table]) + " and " + Describe(owner, name));
+        return;
       }
+      const bool definitions =
+          current.use == PageUse::kTableDefinition && owner.use == PageUse::kTableDefinition;
+      Fault(definitions ? Remedy::kRefused : remedy, "page " + std::to_string(page) + " is owned by both " +
+                                                         Describe(current, claimed_by_[current.table]) +
+                                                         " and " + Describe(owner, name));
     } else {
-      Fault(Describe(owner, name) + " claims page " + std::to_string(page) + ", beyond the end of the file");
+      Fault(remedy,
+            Describe(owner, name) + " claims page " + std::to_string(page) + ", beyond the end of the file");
     }
   }
 
@@ -174,178 +214,281 @@ class Checker {
     return found;
   }
 
-  void ExpectDataPages(const std::string& what, const std::vector<uint32_t>& pages, uint32_t owner) {
-    for (uint32_t page : pages) {
-      if (page >= owners_.size()) continue;
+  // The data pages that name `table` as their owner, as a compaction finds a table's rows
+  // when its usage map does not read.
+  std::vector<uint32_t> PagesNaming(uint32_t table) {
+    std::vector<uint32_t> found;
+    for (uint32_t page = 0; page < pages_.page_count(); ++page) {
       PageRef ref = pages_.Get(page, "data page");
-      if (ref->type() != PageType::kData || DataPage(ref, format_, "data page").owner() != owner) {
-        Fault(what + " lists page " + std::to_string(page) + ", which is not one of its data pages");
+      if (ref->type() == PageType::kData && ref->View("data page").U32(format_.data_table_page) == table) {
+        found.push_back(page);
+      }
+    }
+    return found;
+  }
+
+  // Whether a page a map lists is plainly something other than what the map says: then the
+  // map is wrong, not the page.
+  bool Recognised(uint32_t page, const Page& read) const {
+    if (owners_[page].use != PageUse::kUnowned) return true;
+    switch (read.type()) {
+      case PageType::kDatabaseDefinition: return page == 0;
+      case PageType::kData: {
+        const uint32_t owner = read.View("data page").U32(format_.data_table_page);
+        return owner == kLongValueOwner || table_pages_.contains(owner);
+      }
+      case PageType::kTableDefinition:
+      case PageType::kIndexIntermediate:
+      case PageType::kIndexLeaf:
+      case PageType::kUsageMap: return true;
+    }
+    return false;
+  }
+
+  // The pages of `table`'s rows, claimed; those its map lists that are not its own are kept
+  // in `rows` to be judged at the end.
+  std::vector<uint32_t> ClaimDataPages(const std::string& name, const TableDefinition& table,
+                                       TableRows& rows) {
+    std::vector<uint32_t> listed;
+    try {
+      listed = MapPages(table.usage_map, table.page);
+    } catch (const JetError& error) {
+      Fault(Remedy::kRepaired, name + "'s usage map: " + error.what() +
+                                   " (its data pages are found by the owner they name)");
+      listed = PagesNaming(table.page);
+    }
+    const PageOwner data = {PageUse::kTableData, table.page, 0};
+    std::vector<uint32_t> own;
+    for (uint32_t page : listed) {
+      if (page >= owners_.size()) {
+        Fault(Remedy::kRepaired,
+              name + "'s usage map lists page " + std::to_string(page) + ", beyond the end of the file");
+        continue;
+      }
+      PageRef read = pages_.Get(page, "data page");
+      const uint32_t owner = read->View("data page").U32(format_.data_table_page);
+      if (read->type() == PageType::kData && owner == table.page) {
+        own.push_back(page);
+        Claim(page, data, name);
+        continue;
+      }
+      rows.foreign.push_back({page,
+                              "type " + std::to_string(static_cast<unsigned>(read->type())) +
+                                  (read->type() == PageType::kData ? ", owner " + std::to_string(owner) : ""),
+                              false});
+    }
+    return own;
+  }
+
+  void CheckFreeSpaceMap(const std::string& name, const TableDefinition& table,
+                         const std::vector<uint32_t>& data, const TableRows& rows) {
+    for (uint32_t page : MapPages(table.free_space_map, table.page)) {
+      const bool foreign = std::any_of(rows.foreign.begin(), rows.foreign.end(),
+                                       [&](const ForeignPage& listed) { return listed.page == page; });
+      if (!foreign && !std::binary_search(data.begin(), data.end(), page)) {
+        Fault(Remedy::kRepaired,
+              name + "'s free-space map lists page " + std::to_string(page) + ", which is not its data page");
       }
     }
   }
 
-  void CheckTable(const std::string& name, uint32_t definition_page, bool system) {
-    TableDefinition table = db_.ReadTable(definition_page);
-    DefinitionBlock block = ReadDefinitionBlock(pages_, format_, definition_page);
-    for (uint32_t page : table.pages) Claim(page, {PageUse::kTableDefinition, definition_page, 0}, name);
-
-    std::vector<uint32_t> data = MapPages(table.usage_map, definition_page);
-    ExpectDataPages(name + "'s usage map", data, definition_page);
-    for (uint32_t page : data) Claim(page, {PageUse::kTableData, definition_page, 0}, name);
-    for (uint32_t page : MapPages(table.free_space_map, definition_page)) {
-      if (!std::binary_search(data.begin(), data.end(), page)) {
-        Fault(name + "'s free-space map lists page " + std::to_string(page) + ", which is not its data page");
-      }
-    }
-    ByteView view(block.bytes, "table definition", definition_page);
-    for (const LongValueMapOffsets& maps : block.long_value_maps) {
+  // Long values are reached through their rows' pointers, so a wrong map loses nothing;
+  // a value that does not read is a fault of its row.
+  void CheckLongValueMaps(const std::string& name, const TableDefinition& table) {
+    for (const LongValueMaps& maps : table.long_value_maps) {
       const std::string what = name + "'s long values of column " + std::to_string(maps.column_number);
-      std::vector<uint32_t> long_pages = MapPages(view.U32(maps.offset), definition_page);
-      ExpectDataPages(what, long_pages, kLongValueOwner);
-      for (uint32_t page : long_pages) {
-        Claim(page, {PageUse::kLongValues, definition_page, maps.column_number}, name);
-      }
-      // Tables Access adds to a database (MSysNameMap, MSysAccessXML) have no free-space
-      // map of their long values.
-      if (const uint32_t free_space = view.U32(maps.offset + 4); free_space != 0) {
-        MapPages(free_space, definition_page);
-      } else if (system) {
+      const PageOwner values = {PageUse::kLongValues, table.page, maps.column_number};
+      Guard(what + ", their usage map", Remedy::kRepaired, [&] {
+        for (uint32_t page : MapPages(maps.usage_map, table.page)) {
+          if (page >= owners_.size()) {
+            Fault(Remedy::kRepaired,
+                  what + " are mapped to page " + std::to_string(page) + ", beyond the end of the file");
+            continue;
+          }
+          PageRef read = pages_.Get(page, "long value");
+          if (read->type() == PageType::kData &&
+              read->View("long value").U32(format_.data_table_page) == kLongValueOwner) {
+            Claim(page, values, name);
+            continue;
+          }
+          Fault(Remedy::kRepaired,
+                what + " are mapped to page " + std::to_string(page) + ", which is not a long-value page");
+          if (!Recognised(page, *read)) Claim(page, values, name);
+        }
+      });
+      // Tables Access adds to a database (MSysNameMap, MSysAccessXML) name none; a
+      // compaction writes one.
+      if (maps.free_space_map == 0) {
         Note(what + " have no free-space map");
       } else {
-        Fault(what + " have no free-space map");
+        Guard(what + ", their free-space map", Remedy::kRepaired,
+              [&] { MapPages(maps.free_space_map, table.page); });
       }
     }
+  }
 
-    // Each index's keys are computed as the rows stream by, to be compared with the stored
-    // ones entry by entry. An index whose keys cannot be computed is left out of that.
-    const size_t index_count = table.real_indexes.size();
-    std::vector<std::optional<IndexKeyEncoder>> encoders(index_count);
-    std::vector<RowKeys> keys(index_count);
-    for (size_t i = 0; i < index_count; ++i) {
-      GuardKeys(name, i, encoders[i], [&] { encoders[i].emplace(table, table.real_indexes[i]); });
-    }
-    std::vector<uint32_t> rows;
-    TableReader reader(pages_, format_, table);
+  // Reads every live row of the table's pages, keying each for its indexes. A row that does
+  // not read is still a live row, which the indexes should name.
+  template <typename EachRow>
+  void ReadRows(const std::string& name, const TableDefinition& table, const std::vector<uint32_t>& data,
+                TableKeys& keys, TableRows& rows, Remedy lost, EachRow each_row) {
+    const auto autonumber = std::find_if(table.columns.begin(), table.columns.end(), [](const Column& c) {
+      return c.type == static_cast<uint8_t>(ColumnType::kLong) && (c.flags & kColumnAutoNumber) != 0;
+    });
     std::vector<Field> fields;
-    std::vector<uint8_t> key;
-    while (reader.Next(fields)) {
-      RowLocation at = reader.location();
-      const uint32_t row = PackRowPointer(at.page, static_cast<uint8_t>(at.row));
-      rows.push_back(row);
-      for (size_t i = 0; i < index_count; ++i) {
-        if (!encoders[i]) continue;
-        GuardKeys(name, i, encoders[i], [&] {
-          encoders[i]->Encode(fields, key);
-          keys[i].emplace_back(row, KeyHash(key));
-        });
-      }
-    }
-    if (rows.size() != table.row_count) {
-      const std::string counts = name + " has " + std::to_string(rows.size()) +
-                                 " rows where its definition says " + std::to_string(table.row_count);
-      // Jet does not keep the count of some of its own tables (MSysQueries, MSysACEs) up
-      // to date as it adds rows; a count above the rows means rows are lost.
-      if (system && rows.size() > table.row_count) {
-        Note(counts);
-      } else {
-        Fault(counts);
-      }
-    }
-    std::sort(rows.begin(), rows.end());
-    for (size_t i = 0; i < index_count; ++i) {
-      std::sort(keys[i].begin(), keys[i].end());
-      const RowKeys* computed = encoders[i] ? &keys[i] : nullptr;
-      Guard(name + "'s index " + std::to_string(i), [&] { CheckIndex(name, i, table, rows, computed); });
-    }
-  }
-
-  // Runs `compute`, a step of computing index `i`'s keys; when the encoder cannot key the
-  // index, notes why and leaves the index's keys uncompared. Damage found on the way (an
-  // index naming a column the table lacks, a value of the wrong size) is a fault.
-  template <typename Compute>
-  void GuardKeys(const std::string& name, size_t i, std::optional<IndexKeyEncoder>& encoder,
-                 Compute compute) {
-    try {
-      compute();
-    } catch (const DamagedError& error) {
-      Fault(name + "'s index " + std::to_string(i) + ": " + error.what());
-      encoder.reset();
-    } catch (const JetError& error) {
-      Note(name + "'s index " + std::to_string(i) + ": its keys are not compared with the rows' values: " +
-           error.what());
-      encoder.reset();
-    }
-  }
-
-  // `computed` holds the keys computed from the rows, or is null when they are not compared.
-  void CheckIndex(const std::string& name, size_t i, const TableDefinition& table,
-                  const std::vector<uint32_t>& rows, const RowKeys* computed) {
-    const RealIndex& index = table.real_indexes[i];
-    const std::string what = name + "'s index " + std::to_string(i);
-    std::vector<uint32_t> mapped = MapPages(index.usage_map, table.page);
-    // Level by level from the root: each level's pages, linked left to right, must be the
-    // children its parent level names, in the same order. An intermediate page's tail
-    // page is its last child, after those its entries name.
-    std::set<uint32_t> tree;
-    std::vector<uint32_t> expected = {index.root_page};
-    while (!expected.empty()) {
-      std::vector<uint32_t> level, children;
-      for (uint32_t page = expected.front(); page != 0;) {
-        if (!tree.insert(page).second) RaiseDamaged("index page", page, "it is reached twice");
-        IndexPage read = ReadIndexPage(pages_, format_, page);
-        level.push_back(page);
-        if (!read.leaf) {
-          for (const IndexEntry& entry : read.entries) children.push_back(entry.child_page);
-          if (read.tail_page != 0) children.push_back(read.tail_page);
+    std::vector<size_t> offsets;
+    for (uint32_t page : data) {
+      std::optional<DataPage> read;
+      try {
+        read.emplace(pages_.Get(page, "data page"), format_, "data page");
+        if (read->row_count() > kMaxRowsPerPage) {
+          RaiseDamaged("data page", page,
+                       std::to_string(read->row_count()) + " rows are more than row pointers name");
         }
-        page = read.next_page;
+      } catch (const JetError& error) {
+        rows.foreign.push_back({page, error.what(), true});
+        continue;
       }
-      if (level != expected) Fault(what + ": the pages of a level are not linked in the order their parents name them");
-      expected = std::move(children);
+      size_t unreadable = 0;
+      std::string first;
+      for (uint16_t r = 0; r < read->row_count(); ++r) {
+        const uint32_t pointer = PackRowPointer(page, static_cast<uint8_t>(r));
+        try {
+          const RowSlot slot = read->Row(r);
+          if (slot.deleted) continue;
+          ByteView bytes = slot.bytes;
+          PageRef keep;
+          if (slot.moved) bytes = FollowMovedRow(pages_, format_, bytes, keep);
+          DecodeRow(pages_, format_, table, bytes, offsets, fields);
+        } catch (const JetError& error) {
+          rows.live.push_back(pointer);  // Row raises only for a row that is not deleted
+          if (unreadable++ == 0) first = "row " + std::to_string(r) + ": " + error.what();
+          continue;
+        }
+        rows.live.push_back(pointer);
+        keys.Add(pointer, fields);
+        each_row(pointer, fields);
+        if (autonumber != table.columns.end()) {
+          const Field& number = fields[static_cast<size_t>(autonumber - table.columns.begin())];
+          if (!number.null && number.bytes.size() == 4) {
+            const int64_t value = static_cast<int32_t>(ByteView(number.bytes, "data page", page).U32(0));
+            rows.largest_autonumber = std::max(rows.largest_autonumber.value_or(value), value);
+          }
+        }
+      }
+      if (unreadable > 0) {
+        Fault(lost, name + ": " + Count(unreadable, "row") + " of page " + std::to_string(page) + " do" +
+                        (unreadable == 1 ? "es" : "") + " not read (" + first + ")");
+      }
     }
-    if (std::vector<uint32_t>(tree.begin(), tree.end()) != mapped) {
-      Fault(what + ": its usage map does not list exactly the pages of its tree");
-    }
-    for (uint32_t page : tree) Claim(page, {PageUse::kIndex, table.page, static_cast<uint32_t>(i)}, name);
+    std::sort(rows.live.begin(), rows.live.end());
+  }
 
-    IndexReader entries(pages_, format_, index.root_page);
-    IndexEntry entry;
-    std::vector<uint8_t> previous, current;
-    std::vector<uint32_t> named;
-    std::optional<uint32_t> first_mismatch;
-    size_t mismatches = 0;
-    while (entries.Next(entry)) {
-      current = entry.key;
-      current.resize(current.size() + 4);
-      PutBigU24(current, entry.key.size(), entry.data_page);
-      current.back() = entry.data_row;
-      if (!named.empty() && !(previous < current)) {
-        Fault(what + ": entries are out of order at row " + std::to_string(entry.data_row) +
-              " of page " + std::to_string(entry.data_page));
+  // `catalog`, given for the catalog's own table, receives its entries. False when the
+  // definition does not read.
+  bool CheckTable(const std::string& name, uint32_t definition_page, std::vector<CatalogEntry>* catalog) {
+    std::optional<TableDefinition> read;
+    try {
+      read.emplace(db_.ReadTable(definition_page));
+    } catch (const JetError& error) {
+      Fault(Remedy::kRefused, name + "'s definition: " + error.what());
+      return false;
+    }
+    const TableDefinition& table = *read;
+    // The catalog's rows are the database's objects: one that does not read is refused.
+    const Remedy lost = definition_page == kCatalogPage ? Remedy::kRefused : Remedy::kRowsLost;
+    for (uint32_t page : table.pages)
+      Claim(page, {PageUse::kTableDefinition, definition_page, 0}, name, Remedy::kRefused);
+
+    TableRows rows;
+    const std::vector<uint32_t> data = ClaimDataPages(name, table, rows);
+    Guard(name + "'s free-space map", Remedy::kRepaired, [&] { CheckFreeSpaceMap(name, table, data, rows); });
+    CheckLongValueMaps(name, table);
+
+    std::optional<CatalogRowReader> entries;
+    if (catalog != nullptr) {
+      Guard(name, Remedy::kRefused, [&] { entries.emplace(table, db_.text()); });
+    }
+    TableKeys keys(db_, table);
+    ReadRows(name, table, data, keys, rows, lost, [&](uint32_t pointer, const std::vector<Field>& fields) {
+      if (!entries) return;
+      try {
+        catalog->push_back(entries->Read(fields));
+      } catch (const JetError& error) {
+        Fault(Remedy::kRefused, name + ": " + RowName(pointer) + ": " + error.what());
       }
-      previous.swap(current);
-      const uint32_t row = PackRowPointer(entry.data_page, entry.data_row);
-      named.push_back(row);
-      // An entry naming no row is a fault of the one-to-one match below.
-      if (computed == nullptr) continue;
-      auto found = std::lower_bound(computed->begin(), computed->end(), std::make_pair(row, uint64_t{0}));
-      if (found != computed->end() && found->first == row && found->second != KeyHash(entry.key)) {
-        if (mismatches++ == 0) first_mismatch = row;
+    });
+    keys.Finish();
+    // A stored count is derived: Jet leaves it stale in sound files, above the rows as well
+    // as below them, and a compaction writes it anew.
+    if (rows.live.size() != table.row_count) {
+      Note(name + " has " + std::to_string(rows.live.size()) + " rows where its definition says " +
+           std::to_string(table.row_count));
+    }
+    // Jet's counter holds the last number it gave out.
+    if (rows.largest_autonumber && *rows.largest_autonumber > int64_t{table.next_autonumber}) {
+      Fault(Remedy::kRepaired,
+            name + "'s autonumber counter stands at " + std::to_string(table.next_autonumber) +
+                ", below the largest number it holds, " + std::to_string(*rows.largest_autonumber));
+    }
+    CheckIndexes(name, table, keys, rows);
+    if (!rows.foreign.empty()) foreign_.push_back({name, table.page, lost, std::move(rows.foreign)});
+    return true;
+  }
+
+  // A listed page that is plainly something else is a stale mark of the map, unless the
+  // table's indexes name rows on it; a page that reads as nothing, like an own page that
+  // does not read, held rows that are lost. Those are claimed for the table.
+  void ReportForeignPages() {
+    for (const ForeignPages& table : foreign_) {
+      for (const ForeignPage& page : table.pages) {
+        PageRef read = pages_.Get(page.page, "data page");
+        const bool recognised = !page.own && Recognised(page.page, *read);
+        const std::string named =
+            page.named > 0 ? "; its indexes name " + Count(page.named, "row") + " on it" : "";
+        if (page.own) {
+          Fault(table.lost, "page " + std::to_string(page.page) + " of " + table.table_name +
+                                "'s data does not read (" + page.what + ")" + named +
+                                ": the rows it held are lost");
+          continue;
+        }
+        const std::string listing = table.table_name + "'s usage map lists page " +
+                                    std::to_string(page.page) + ", which is not one of its data pages (" +
+                                    page.what + ")";
+        if (recognised && page.named == 0) {
+          Fault(Remedy::kRepaired, listing);
+          continue;
+        }
+        Fault(table.lost, listing + named + ": the rows it held are lost");
+        if (!recognised) Claim(page.page, {PageUse::kTableData, table.table, 0}, table.table_name);
       }
     }
-    if (first_mismatch) {
-      const RowPointer at = RowPointer::FromU32(*first_mismatch);
-      Fault(what + ": the key of row " + std::to_string(at.row) + " of page " + std::to_string(at.page) +
-            " does not match the row's values" +
-            (mismatches > 1 ? " (nor do " + std::to_string(mismatches - 1) + " more entries' keys)" : ""));
-    }
-    std::sort(named.begin(), named.end());
-    const bool partial = (index.flags & kIndexIgnoreNulls) != 0;
-    const bool subset = std::includes(rows.begin(), rows.end(), named.begin(), named.end()) &&
-                        std::adjacent_find(named.begin(), named.end()) == named.end();
-    if (!subset || (!partial && named.size() != rows.size())) {
-      Fault(what + " has " + std::to_string(named.size()) + " entries that do not match the " +
-            std::to_string(rows.size()) + " rows one to one");
+  }
+
+  // What a compaction does about damage to an index: an index it cannot key it cannot
+  // rebuild either.
+  void CheckIndexes(const std::string& name, const TableDefinition& table, TableKeys& keys, TableRows& rows) {
+    for (size_t i = 0; i < table.real_indexes.size(); ++i) {
+      const std::string what = name + "'s index " + std::to_string(i);
+      const RealIndex& index = table.real_indexes[i];
+      const IndexKeys& computed = keys.indexes()[i];
+      if (!computed.damage.empty()) Fault(Remedy::kRefused, what + ": " + computed.damage);
+      const std::string& why = computed.unkeyable.empty() ? computed.not_compared : computed.unkeyable;
+      if (!why.empty()) Note(what + ": its keys are not compared with the rows' values: " + why);
+      const Remedy remedy = computed.encoder ? Remedy::kRepaired : Remedy::kRefused;
+      std::vector<uint32_t> foreign;
+      for (const ForeignPage& page : rows.foreign) foreign.push_back(page.page);
+      Guard(what, remedy, [&] {
+        const IndexFindings findings =
+            CheckIndex(pages_, format_, what, index, computed, MapPages(index.usage_map, table.page),
+                       rows.live, foreign, remedy);
+        report_.faults.insert(report_.faults.end(), findings.faults.begin(), findings.faults.end());
+        for (uint32_t page : findings.tree) {
+          Claim(page, {PageUse::kIndex, table.page, static_cast<uint32_t>(i)}, name, remedy);
+        }
+        for (ForeignPage& page : rows.foreign)
+          page.named = std::max(page.named, findings.on_foreign.at(page.page));
+      });
     }
   }
 
@@ -353,6 +496,8 @@ class Checker {
   PageCache& pages_;
   const Format& format_;
   PageOwners owners_;
+  std::set<uint32_t> table_pages_;              // the definition page of every table the catalog lists
+  std::vector<ForeignPages> foreign_;
   std::map<uint32_t, std::string> claimed_by_;  // the name of each table when it first claimed a page
   IntegrityReport report_;
   uint64_t cover_end_ = 0;  // of the global map; 0 until it reads
@@ -360,11 +505,12 @@ class Checker {
 
 }  // namespace
 
-IntegrityReport CheckIntegrity(Database& database) {
-  if (database.format().version != Version::kJet4) {
-    return {{"the database is not in the Jet 4 format"}, {}};
-  }
-  return Checker(database).Run();
+Remedy IntegrityReport::worst() const {
+  Remedy worst = Remedy::kRepaired;
+  for (const Fault& fault : faults) worst = std::max(worst, fault.remedy);
+  return worst;
 }
+
+IntegrityReport CheckIntegrity(Database& database) { return Checker(database).Run(); }
 
 }  // namespace vintrel::jet

@@ -115,7 +115,7 @@ TEST_P(RepairTest, DamagedDerivedStructuresAreRebuiltFromTheRows) {
     EXPECT_EQ(DigestContent(*copy), reference);
     const IntegrityReport report = CheckIntegrity(*copy);
     EXPECT_TRUE(report.faults.empty() && report.notes.empty())
-        << (report.faults.empty() ? report.notes : report.faults).front();
+        << (report.faults.empty() ? report.notes.front() : report.faults.front().text);
   }
 }
 
