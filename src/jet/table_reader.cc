@@ -148,6 +148,7 @@ std::optional<DataPage> DataPageWalk::Next() {
     if (page->type() != PageType::kData) continue;
     DataPage data(page, format_, kStructure);
     if (data.owner() == table_.page) return data;
+    foreign_pages_.push_back(*next);
   }
   return std::nullopt;
 }

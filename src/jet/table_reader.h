@@ -50,6 +50,8 @@ class DataPageWalk {
   // goes on past the page that raised it.
   std::optional<DataPage> Next();
   uint32_t page_number() const { return page_number_; }
+  // The data pages passed over so far for belonging to another table.
+  const std::vector<uint32_t>& foreign_pages() const { return foreign_pages_; }
 
  private:
   std::optional<uint32_t> NextCandidate();
@@ -62,6 +64,7 @@ class DataPageWalk {
   size_t listed_next_ = 0;
   uint32_t page_number_ = 0;
   bool started_ = false;
+  std::vector<uint32_t> foreign_pages_;
 };
 
 class TableReader {
@@ -77,6 +80,7 @@ class TableReader {
   // After a DamagedError: whether it was the page at location() that could not be read,
   // rather than its row.
   bool failed_on_page() const { return reading_page_; }
+  const std::vector<uint32_t>& foreign_pages() const { return pages_walk_.foreign_pages(); }
 
  private:
   PageCache& pages_;

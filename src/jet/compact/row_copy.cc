@@ -170,6 +170,16 @@ class RowCopier {
       if (Dropped(old_pointer)) continue;
       AddRow(old_pointer, fields);
     }
+    // A page the map lists that now names another table as its owner is one the table gave
+    // up, unless the table's indexes still name rows there: then it is the owner that is
+    // damaged, and those rows are lost.
+    for (uint32_t page : reader.foreign_pages()) {
+      LostRows named = NamedRows(copy_.source, source_, page, std::nullopt);
+      if (named.count == 0) continue;
+      named.table = copy_.name;
+      named.reason = "the page names another table as its owner";
+      Record(std::move(named));
+    }
   }
 
   // The table's data pages when its usage map cannot tell them.
@@ -187,6 +197,10 @@ class RowCopier {
     LostRows lost = NamedRows(copy_.source, source_, at.page, row);
     lost.table = copy_.name;
     lost.reason = whole_page ? damage.detail() : damage.damage();
+    Record(std::move(lost));
+  }
+
+  void Record(LostRows lost) {
     if (!copy_.losses) throw RowsLostError(std::move(lost));
     copy_.losses->push_back(std::move(lost));
   }
