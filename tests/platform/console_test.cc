@@ -134,5 +134,30 @@ TEST(ConsoleTest, DirectoryOptionRunsThePassThereAndLeavesTheCurrentOneAlone) {
   EXPECT_EQ(ListDirectory(), (std::vector<std::string>{"lift1.mdb", "other folder"}));
 }
 
+// A database that loses rows: refused, then, salvaging, replaced by its copy while the damaged
+// original is kept under a name of its own that never replaces a file, and every repair and
+// loss said on standard error.
+TEST(ConsoleTest, SalvageKeepsTheDamagedOriginalBesideItsCopy) {
+  if (!std::filesystem::is_directory(VINTREL_FIXTURES)) GTEST_SKIP() << "the fixture corpus is absent";
+  WorkingDirectory directory;
+  std::string damaged = ReadFile(std::string(VINTREL_FIXTURES) + "/jet4/indexTestV2000.mdb");
+  std::fill_n(damaged.begin() + 62 * 4096, 4096, '\0');  // all of Table1's rows
+  WriteFile("lift.mdb", damaged);
+  WriteFile("lift.damaged.mdb", "an earlier one");
+
+  const Outcome refused = RunConsole("2>&1 >/dev/null");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.output.find("is damaged: table Table1, data page 62"), std::string::npos) << refused.output;
+  EXPECT_EQ(ReadFile("lift.mdb"), damaged);
+
+  const Outcome salvaged = RunConsole("--salvage 2>&1 >/dev/null");
+  EXPECT_EQ(salvaged.status, 0);
+  EXPECT_NE(salvaged.output.find("lift.mdb: lost: table Table1, data page 62"), std::string::npos) << salvaged.output;
+  EXPECT_NE(salvaged.output.find("lift.mdb: the damaged database is kept as lift.damaged-2.mdb"), std::string::npos);
+  EXPECT_EQ(ListDirectory(), (std::vector<std::string>{"lift.damaged-2.mdb", "lift.damaged.mdb", "lift.mdb"}));
+  EXPECT_EQ(ReadFile("lift.damaged-2.mdb"), damaged);
+  EXPECT_EQ(ReadFile("lift.damaged.mdb"), "an earlier one");
+}
+
 }  // namespace
 }  // namespace vintrel
