@@ -1,7 +1,8 @@
 // Opens the input as a database and reads everything the engine can read: the catalog,
 // every table's rows and long values, every index's entries and every usage map; checks it
 // (which reports damage rather than raising); then writes its compacted copy (a Jet 3
-// input's conversion) into an unnamed memory file. A JetError is the expected end of a
+// input's conversion) into an unnamed memory file, once refusing lost rows and once
+// salvaging. A JetError is the expected end of a
 // damaged input; anything else is a finding.
 #include <cstddef>
 #include <cstdint>
@@ -63,11 +64,11 @@ void ReadEverything(vintrel::jet::Database& db) {
 }
 
 // Scratch files of the copy (row moves, index entries) would go beside it, in /tmp.
-void CompactEverything(vintrel::jet::Database& db) {
+void CompactEverything(vintrel::jet::Database& db, const vintrel::jet::CompactionOptions& options) {
   vintrel::jet::Descriptor copy(::memfd_create("fuzz-copy", MFD_CLOEXEC));
   vintrel::jet::PageOutput output(std::move(copy), "/tmp/fuzz-copy.mdb",
                                   vintrel::jet::kJet4Format.page_size);
-  vintrel::jet::WriteCompactedCopy(db, output);
+  vintrel::jet::WriteCompactedCopy(db, output, options);
 }
 
 }  // namespace
@@ -81,9 +82,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (!db) return 0;
   vintrel::jet::CheckIntegrity(*db);
-  try {
-    CompactEverything(*db);
-  } catch (const vintrel::jet::JetError&) {
+  // As a compaction repairs what is derived from the rows, and as a salvage copies the rows
+  // it can read and records the others.
+  for (const vintrel::jet::CompactionOptions options : {vintrel::jet::CompactionOptions{},
+                                                         vintrel::jet::CompactionOptions{true, true}}) {
+    try {
+      CompactEverything(*db, options);
+    } catch (const vintrel::jet::JetError&) {
+    }
   }
   return 0;
 }

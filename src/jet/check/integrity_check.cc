@@ -391,7 +391,10 @@ class Checker {
     try {
       read.emplace(db_.ReadTable(definition_page));
     } catch (const JetError& error) {
-      Fault(Remedy::kRefused, name + "'s definition: " + error.what());
+      // A salvage leaves out a table whose definition does not read, all its rows with it;
+      // the catalog's own it cannot do without.
+      Fault(definition_page == kCatalogPage ? Remedy::kRefused : Remedy::kRowsLost,
+            name + "'s definition: " + error.what());
       return false;
     }
     const TableDefinition& table = *read;
