@@ -10,16 +10,34 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 need_root() { if [ "$(id -u)" -ne 0 ]; then sudo "$@"; else "$@"; fi; }
 
+# A mirror can be caught mid-sync ("File has unexpected size"): the update is tried again,
+# and lists it could not refresh are used as they are.
 updated=
-install_missing() {
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+update_lists() {
+  [ -z "$updated" ] || return 0
+  updated=1
+  local attempt
+  for attempt in 1 2 3; do
+    need_root apt-get update -qq && return 0
+    echo "apt-get update failed (attempt $attempt of 3)" >&2
+    sleep $((attempt * 10))
   done
+  echo "Going on with the package lists as they are" >&2
+}
+
+missing_of() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
+
+install_missing() {
+  local missing
+  mapfile -t missing < <(missing_of "$@")
   [ ${#missing[@]} -gt 0 ] || return 0
   echo "Installing: ${missing[*]}"
-  [ -n "$updated" ] || need_root apt-get update -qq
-  updated=1
+  update_lists
   DEBIAN_FRONTEND=noninteractive need_root apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
@@ -37,9 +55,8 @@ case "$purpose" in
       xvfb xauth fonts-dejavu-core xdotool x11-utils imagemagick)
     # Node.js may come from elsewhere than Debian (with npm inside); Debian's npm would conflict.
     command -v npm >/dev/null || packages+=(nodejs npm)
-    # The Windows build: mingw-w64 for 32-bit x86, and 32-bit Wine with its fonts to run it.
-    dpkg --print-foreign-architectures | grep -qx i386 || need_root dpkg --add-architecture i386
-    packages+=(g++-mingw-w64-i686 wine wine32:i386 fonts-wine)
+    # The Windows build: mingw-w64 for 32-bit x86; 32-bit Wine to run it is installed below.
+    packages+=(g++-mingw-w64-i686 fonts-wine)
     ;;
   *)
     echo "usage: $0 [console|window|test]" >&2
@@ -49,7 +66,11 @@ esac
 install_missing "${packages[@]}"
 [ "$purpose" = test ] || exit 0
 
-# Where 32-bit code cannot run, the Windows tests are built for x86_64 and run under wine64.
+# 32-bit Wine runs the Windows tests. Where its i386 packages cannot be installed (a mirror
+# whose i386 lists lag behind the amd64 ones) or 32-bit code cannot run, the tests are built
+# for x86_64 and run under wine64 instead (scripts/windows-arch.sh tells which ran).
+dpkg --print-foreign-architectures | grep -qx i386 || { need_root dpkg --add-architecture i386; updated=; }
+install_missing wine wine32:i386 || echo "32-bit Wine could not be installed; the Windows tests will run under wine64" >&2
 if [ "$("$root/scripts/windows-arch.sh")" != 32 ]; then
   install_missing g++-mingw-w64-x86-64-posix wine64
 fi
