@@ -79,7 +79,7 @@ std::vector<CatalogEntry> Database::ReadCatalog() {
   // The catalog's rows are read from the pages it owns when its usage map, derived from them,
   // is damaged; those pages must then hold at least the catalog's own row.
   std::optional<std::vector<uint32_t>> owned;
-  const std::optional<std::string> map_damage = UsageMapDamage(*pages_, format(), catalog);
+  const std::optional<std::string> map_damage = UsageMapDamage(*pages_, format(), catalog.usage_map, kCatalogPage);
   if (map_damage) owned = DataPagesOwnedBy(*pages_, format(), kCatalogPage);
   TableReader reader(*pages_, format(), catalog, owned ? &*owned : nullptr);
   std::vector<Field> fields;

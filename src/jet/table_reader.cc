@@ -179,12 +179,12 @@ bool TableReader::Next(std::vector<Field>& fields) {
   }
 }
 
-std::optional<std::string> UsageMapDamage(PageCache& pages, const Format& format, const TableDefinition& table) {
+std::optional<std::string> UsageMapDamage(PageCache& pages, const Format& format, uint32_t map_row, uint32_t owner) {
   try {
-    const UsageMap map(pages, format, table.usage_map, table.page);
+    const UsageMap map(pages, format, map_row, owner);
     for (std::optional<uint32_t> page = map.NextPage(0); page; page = map.NextPage(*page + 1)) {
       if (*page >= pages.page_count()) {
-        RaiseDamaged("usage map", table.page, "it marks page " + std::to_string(*page) + " beyond the end of the file");
+        RaiseDamaged("usage map", owner, "it marks page " + std::to_string(*page) + " beyond the end of the file");
       }
     }
   } catch (const DamagedError& error) {

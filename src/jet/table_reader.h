@@ -93,9 +93,9 @@ class TableReader {
   std::vector<size_t> var_offsets_;
 };
 
-// Why the table's usage map cannot be read, if it cannot: its row or a map page does not
-// read, or it marks a page past the end of the file.
-std::optional<std::string> UsageMapDamage(PageCache& pages, const Format& format, const TableDefinition& table);
+// Why a usage map of `owner` (the map's row pointer) cannot be read, if it cannot: its row or
+// a map page does not read, or it marks a page past the end of the file.
+std::optional<std::string> UsageMapDamage(PageCache& pages, const Format& format, uint32_t map, uint32_t owner);
 
 // The data pages that name `table` as their owner, in page order, for a table whose usage
 // map cannot be read. The pages the global map marks free are left out when it can be read:

@@ -64,6 +64,9 @@ CopiedTable CopyTable(Database& source, const TableToCopy& table, const Renumber
     copied.repairs.push_back("usage map of table " + ToUtf8(table.name) +
                              " rebuilt from the pages the table owns: " + survey.map_damage);
   }
+  for (const std::string& damage : survey.other_map_damage) {
+    copied.repairs.push_back(damage + " of table " + ToUtf8(table.name) + ", written anew");
+  }
   for (size_t i = 0; i < survey.index_damage.size(); ++i) {
     if (!survey.index_damage[i].empty()) copied.repairs.push_back(Rebuilt(table.name, definition, i, survey.index_damage[i]));
   }

@@ -85,9 +85,24 @@ std::optional<std::string> FindIndexDamage(Database& source, const TableDefiniti
 
 TableSurvey SurveyTable(Database& source, const TableDefinition& table) {
   TableSurvey survey;
-  if (std::optional<std::string> damage = UsageMapDamage(source.pages(), source.format(), table)) {
+  PageCache& pages = source.pages();
+  if (std::optional<std::string> damage = UsageMapDamage(pages, source.format(), table.usage_map, table.page)) {
     survey.map_damage = *damage;
-    survey.owned_pages = DataPagesOwnedBy(source.pages(), source.format(), table.page);
+    survey.owned_pages = DataPagesOwnedBy(pages, source.format(), table.page);
+  }
+  // The copy writes these anew without reading them; a damaged one is only said. Jet leaves
+  // some long-value columns without a free-space map (0 in its place).
+  auto other_map = [&](uint32_t map, const std::string& what) {
+    if (map == 0) return;
+    if (std::optional<std::string> damage = UsageMapDamage(pages, source.format(), map, table.page)) {
+      survey.other_map_damage.push_back(what + ": " + *damage);
+    }
+  };
+  other_map(table.free_space_map, "the free-space map");
+  for (const LongValueMaps& maps : table.long_value_maps) {
+    const std::string column = "column " + std::to_string(maps.column_number) + "'s long values";
+    other_map(maps.usage_map, "the usage map of " + column);
+    other_map(maps.free_space_map, "the free-space map of " + column);
   }
   for (const RealIndex& index : table.real_indexes) {
     survey.index_damage.push_back(FindIndexDamage(source, table, index).value_or(""));

@@ -21,6 +21,8 @@ struct TableSurvey {
   // When the usage map cannot be read: the data pages that name the table as their owner.
   std::optional<std::vector<uint32_t>> owned_pages;
   std::string map_damage;
+  // The table's other maps (of free space, of long values) that cannot be read, each named.
+  std::vector<std::string> other_map_damage;
   // Per real index: what is damaged in it, to be said when it is built anew; empty when the
   // survey found nothing.
   std::vector<std::string> index_damage;
