@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "compaction/raised_error.h"
@@ -32,7 +35,17 @@ void SourceHolds::RequireUnchangedBeforeDelete(const std::string& path) const {
 }
 
 void SourceHolds::Release(const std::string& path) {
-  std::erase_if(locks_, [&](const auto& lock) { return SamePath(lock->path(), path); });
+  std::vector<std::unique_ptr<jet::SourceLock>> released;
+  auto held = std::partition(locks_.begin(), locks_.end(), [&](const auto& lock) { return !SamePath(lock->path(), path); });
+  std::move(held, locks_.end(), std::back_inserter(released));
+  locks_.erase(held, locks_.end());
+  if (released.empty()) return;
+  try {
+    closing_ = std::jthread([released = std::move(released)]() mutable { released.clear(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the locks, moved into the thread's function, are closed here as
+    // it is discarded, which only takes longer.
+  }
 }
 
 }  // namespace vintrel
