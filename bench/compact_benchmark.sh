@@ -1,78 +1,98 @@
 #!/usr/bin/env bash
-# Compacts generated/frag-large.mdb.gz (unpacked) with vintrel-jet-compact and, in the same
-# run, copies it with cp (the physical limit for reading and writing those bytes; also with
-# the copy flushed, as the compaction flushes its own) and exports every table with
-# mdb-export. Each of the three is timed RUNS times (default 5) in turn and the median is
-# printed, with the ratio to cp, throughput and the compaction's peak memory. Then the three
-# generated sizes are compacted alike, so that the growth of the cost shows. Last, Jet 3
-# conversions beside Jet 4 compactions: each Jet 3 fixture beside its Jet 4 twin (files this
-# small mostly time the program's start), and Jet 3 databases grown to the sizes of
-# frag-small and frag-large (bench/grow_jet3.mjs), each beside the compaction of its own Jet 4
-# copy (the same content) and of the generated file of its size, per megabyte of input.
+# Compacts the three generated databases (frag-small, clean-medium, frag-large, unpacked) two
+# ways: with the bare tool vintrel-jet-compact, and through vintrel-console, whose pass also
+# deletes the database, gives the copy its name and flushes the directory. Each is set beside
+# the physical limit for reading and writing the file's bytes, cp of the same file followed by
+# sync of its copy (the compaction flushes its own), timed in the same run: every run times
+# the three in turn and takes the ratios of that run, so that drift of the machine's speed
+# cancels; the medians of RUNS runs (default 9) are printed, with the compaction's CPU time
+# (user + system) and its peak RSS (the largest of the runs). The copy runs on one thread,
+# so there is one line per size. Last, Jet 3 conversions beside Jet 4 compactions: each Jet 3
+# fixture beside its Jet 4 twin (files this small mostly time the program's start), and Jet 3
+# databases grown to the sizes of frag-small and frag-large (bench/grow_jet3.mjs), each
+# beside the compaction of its own Jet 4 copy (the same content) and of the generated file of
+# its size, per megabyte of input.
 # Usage: bench/compact_benchmark.sh [build-dir]   (default build/default, built if needed)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/default}
-runs=${RUNS:-5}
+runs=${RUNS:-9}
 . "$root/bench/frag_large.sh" vintrel-jet-compact
+cmake --build "$build" --target vintrel-console >/dev/null
 compact="$build/tools/jet/vintrel-jet-compact"
+console="$build/src/app/vintrel-console"
 
 # The median of the numbers on standard input.
-median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+median() { sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 
-# Compacts $1 into $work/compacted.mdb (replaced) once; prints "<seconds> <peak RSS in KB>",
-# and leaves the tool's own line in $work/ours.out.
-compact_once() {
-  rm -f "$work/compacted.mdb"
-  local start end
-  start=$(date +%s%N)
-  /usr/bin/time -v "$compact" "$1" "$work/compacted.mdb" > "$work/ours.out" 2> "$work/ours.time"
-  end=$(date +%s%N)
-  echo "$(seconds "$start" "$end") $(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/ours.time")"
+# Runs the command "$@"; prints "<wall s> <CPU s> <peak RSS in KB>" (bash's clock, in
+# milliseconds, and the peak that /usr/bin/time reads).
+measured() {
+  local TIMEFORMAT='%3R %3U %3S' times wall user sys
+  times=$( { time /usr/bin/time -f '%M' -o "$work/peak" "$@" > "$work/out" 2>&1; } 2>&1 ) ||
+    { cat "$work/out" >&2; exit 1; }
+  read -r wall user sys <<< "$times"
+  echo "$wall $(awk -v u="$user" -v s="$sys" 'BEGIN {printf "%.3f", u + s}') $(cat "$work/peak")"
 }
 
-: > "$work/times"
-for _ in $(seq "$runs"); do
+# cp of $1 and sync of its copy; prints the seconds.
+copied_and_flushed() {
+  local TIMEFORMAT='%3R' took
   rm -f "$work/cp.mdb"
-  start=$(date +%s%N); cp "$file" "$work/cp.mdb"; end=$(date +%s%N)
-  copy=$(seconds "$start" "$end")
+  took=$( { time { cp "$1" "$work/cp.mdb" && sync "$work/cp.mdb"; }; } 2>&1 )
   rm "$work/cp.mdb"
-  start=$(date +%s%N); cp "$file" "$work/cp.mdb"; sync "$work/cp.mdb"; end=$(date +%s%N)
-  copy_flushed=$(seconds "$start" "$end")
-  rm "$work/cp.mdb"
-  echo "$copy $copy_flushed $(compact_once "$file")" >> "$work/times"
-done
-copy=$(awk '{print $1}' "$work/times" | median)
-copy_flushed=$(awk '{print $2}' "$work/times" | median)
-ours=$(awk '{print $3}' "$work/times" | median)
-peak=$(awk '{print $4}' "$work/times" | sort -n | tail -1)
+  echo "$took"
+}
 
-export_all_tables
+# Compacts $1 into $work/compacted.mdb (replaced) once with the bare tool; prints what
+# `measured` prints.
+compact_once() {
+  rm -f "$work/compacted.mdb"
+  measured "$compact" "$1" "$work/compacted.mdb"
+}
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
-echo "input: frag-large.mdb, ${megabytes} MB; copy: $(( $(stat -c %s "$work/compacted.mdb") / 1048576 )) MB; medians of ${runs} runs"
-echo "compaction: $(cat "$work/ours.out")"
-echo "compaction: ${ours} s, $(rate "$ours") MB/s of input, peak RSS ${peak} KB"
-echo "cp:         ${copy} s ($(ratio "$ours" "$copy")x); cp and flush: ${copy_flushed} s ($(ratio "$ours" "$copy_flushed")x)"
-echo "mdb-export: ${export_time} s, $(rate "$export_time") MB/s (${export_rows} CSV lines)"
+# A whole console pass over a folder holding $1 as lift.mdb, copied there (and flushed)
+# before the clock starts; prints what `measured` prints.
+pass_once() {
+  rm -rf "$work/pass"
+  mkdir "$work/pass"
+  cp "$1" "$work/pass/lift.mdb"
+  sync "$work/pass/lift.mdb"
+  measured "$console" -C "$work/pass"
+}
 
-echo "by size (median of ${runs} compactions, largest peak RSS):"
+# The median of column $1 of $work/sized, and its largest value in KB as MB.
+middle() { awk -v c="$1" '{print $c}' "$work/sized" | median; }
+largest() { awk -v c="$1" '{print $c}' "$work/sized" | sort -n | tail -1 | awk '{printf "%.1f", $1 / 1024}'; }
+
+echo "compaction ÷ (cp + sync of the same file), medians of ${runs} paired runs; CPU s, peak RSS MB"
+printf '  %-13s %5s %10s | %-26s | %-26s\n' "" "MB" "cp+sync s" "vintrel-jet-compact" "vintrel-console pass"
 for name in frag-small clean-medium frag-large; do
   [ -f "$work/$name.mdb" ] || unpack_generated "$name"
+  cat "$work/$name.mdb" > /dev/null
   : > "$work/sized"
-  for _ in $(seq "$runs"); do compact_once "$work/$name.mdb" >> "$work/sized"; done
-  size=$(( $(stat -c %s "$work/$name.mdb") / 1048576 ))
-  took=$(awk '{print $1}' "$work/sized" | median)
-  printf '  %-13s %4d MB: %s s, %s MB/s, peak RSS %s KB\n' "$name" "$size" "$took" \
-    "$(awk -v m="$size" -v s="$took" 'BEGIN {printf "%.1f", m / s}')" \
-    "$(awk '{print $2}' "$work/sized" | sort -n | tail -1)"
+  for _ in $(seq "$runs"); do
+    reference=$(copied_and_flushed "$work/$name.mdb")
+    tool=$(compact_once "$work/$name.mdb")
+    pass=$(pass_once "$work/$name.mdb")
+    read -r tool_s tool_cpu tool_peak <<< "$tool"
+    read -r pass_s pass_cpu pass_peak <<< "$pass"
+    echo "$reference $tool_s $tool_cpu $tool_peak $pass_s $pass_cpu $pass_peak" \
+      "$(ratio "$tool_s" "$reference") $(ratio "$pass_s" "$reference")" >> "$work/sized"
+  done
+  printf '  %-13s %5d %10s | %5sx %6s s %5s %6s | %5sx %6s s %5s %6s\n' "$name" \
+    $(( $(stat -c %s "$work/$name.mdb") / 1048576 )) "$(middle 1)" \
+    "$(middle 8)" "$(middle 2)" "$(middle 3)" "$(largest 4)" \
+    "$(middle 9)" "$(middle 5)" "$(middle 6)" "$(largest 7)"
 done
+rm -rf "$work/pass"
 
 # Prints the median seconds of $runs compactions of $1 (a copy in $work), and the peak RSS.
 median_compaction() {
   : > "$work/sized"
   for _ in $(seq "$runs"); do compact_once "$1" >> "$work/sized"; done
-  echo "$(awk '{print $1}' "$work/sized" | median) $(awk '{print $2}' "$work/sized" | sort -n | tail -1)"
+  echo "$(awk '{print $1}' "$work/sized" | median) $(awk '{print $3}' "$work/sized" | sort -n | tail -1)"
 }
 per_mb() { awk -v s="$1" -v f="$2" 'BEGIN {printf "%.4f", s / (f / 1048576)}'; }
 fixtures="$root/../shared/fixtures"
@@ -94,7 +114,6 @@ for pair in "25 frag-small" "131 frag-large"; do
   read -r took3 peak3 < <(median_compaction "$work/grown3.mdb")
   mv "$work/compacted.mdb" "$work/grown4.mdb"
   read -r took4 peak4 < <(median_compaction "$work/grown4.mdb")
-  [ -f "$work/$generated_name.mdb" ] || unpack_generated "$generated_name"
   read -r took_generated _ < <(median_compaction "$work/$generated_name.mdb")
   s3=$(per_mb "$took3" "$bytes3")
   s4=$(per_mb "$took4" "$(stat -c %s "$work/grown4.mdb")")

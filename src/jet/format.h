@@ -60,6 +60,9 @@ inline constexpr size_t kPageFreeSpaceOffset = 2;
 // Page 1 holds the global map of free pages, then a second map Jet leaves empty.
 inline constexpr uint32_t kGlobalMapPage = 1;
 
+// The largest Jet 4 file: 2 GB.
+inline constexpr uint64_t kJet4MaxFileBytes = uint64_t{1} << 31;
+
 // Usage maps. The inline form is the form byte, the first page the bitmap covers (4), then
 // the bitmap; the reference form is the form byte, then the map pages (4 each), whose
 // bitmaps start after their 4-byte page header.

@@ -1,6 +1,6 @@
 // The POSIX JetEngine as the compaction calls it: connection strings, names resolved in the
 // current directory, the engine's failures passed on as raised errors, and the source held
-// until its copy has taken its name.
+// until its copy has taken its name, then closed.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -143,6 +143,30 @@ TEST(NativeJetEngineTest, TheSourceStaysLockedAndIsNotDeletedWhenItChangedMeanwh
                                                "compacted copy is kept beside it.");
   }
   EXPECT_EQ(ListDirectory(), (std::vector<std::string>{"lift.mdb", "lift1.mdb"}));
+}
+
+// How many descriptors of this process name `path`, deleted.
+int DescriptorsOfDeleted(const std::string& path) {
+  int count = 0;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(fd.path(), error).string() == path + " (deleted)") ++count;
+  }
+  return count;
+}
+
+TEST(NativeJetEngineTest, ADeletedDatabaseIsClosedByTheTimeThePlatformIsGone) {
+  REQUIRE_FIXTURES();
+  WorkingDirectory directory;
+  std::filesystem::copy_file(Fixture("delTestV2000.mdb"), "lift.mdb");
+  ::chmod("lift.mdb", 0644);
+  {
+    PosixObjectFactory platform;
+    testing::RecordingHost host(platform);
+    RunCompaction(host);
+    EXPECT_EQ(host.errors, std::vector<std::u16string>{});
+  }
+  EXPECT_EQ(DescriptorsOfDeleted(FullPath("lift.mdb")), 0) << "its blocks would stay allocated";
 }
 
 TEST(NativeJetEngineTest, APassThatStopsLetsGoOfTheSourceItHeld) {

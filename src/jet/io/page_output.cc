@@ -7,13 +7,38 @@
 #include <cerrno>
 #include <utility>
 
-namespace vintrel::jet {
+#include "jet/jet_error.h"
 
-PageOutput::PageOutput(Descriptor file, const std::string& path, uint32_t page_size)
-    : path_(path), file_(std::move(file)), page_size_(page_size) {}
+namespace vintrel::jet {
+namespace {
+
+// "2 GB", "40 KB": in the largest unit the size is a whole number of.
+std::string SizeText(uint64_t bytes) {
+  for (const auto& [shift, unit] : {std::pair{30, " GB"}, std::pair{20, " MB"}, std::pair{10, " KB"}}) {
+    if (bytes % (uint64_t{1} << shift) == 0) return std::to_string(bytes >> shift) + unit;
+  }
+  return std::to_string(bytes) + " bytes";
+}
+
+}  // namespace
+
+PageOutput::PageOutput(Descriptor file, const std::string& path, uint32_t page_size, uint64_t max_bytes)
+    : path_(path), file_(std::move(file)), page_size_(page_size), max_bytes_(max_bytes) {}
+
+void PageOutput::RequireWithinLimit(uint32_t number) const {
+  if ((uint64_t{number} + 1) * page_size_ <= max_bytes_) return;
+  throw JetError("The compacted copy '" + path_ + "' would be larger than " + SizeText(max_bytes_) +
+                 ", the most a Jet 4 database can hold.");
+}
+
+void PageOutput::Reserve(uint32_t number) {
+  RequireWithinLimit(number);
+  reserved_.insert(number);
+}
 
 uint32_t PageOutput::Allocate() {
   while (reserved_.count(next_) != 0) ++next_;
+  RequireWithinLimit(next_);
   return next_++;
 }
 

@@ -1,7 +1,8 @@
 // The destination file, written a page at a time by page number. Page numbers are handed
 // out in increasing order; numbers placed up front (the definition pages, whose numbers
 // are the tables' ids) are reserved and skipped. Memory is the reserved set and a window
-// of pages not yet written, whatever the size of the database.
+// of pages not yet written, whatever the size of the database. A page past the file's size
+// limit is refused before it is handed out.
 #pragma once
 
 #include <cstdint>
@@ -10,21 +11,25 @@
 #include <string>
 #include <vector>
 
+#include "jet/format.h"
 #include "jet/io/file_io.h"
 
 namespace vintrel::jet {
 
 class PageOutput {
  public:
-  // Takes over `file`, new and empty, open for writing; `path` names it in errors.
-  PageOutput(Descriptor file, const std::string& path, uint32_t page_size);
+  // Takes over `file`, new and empty, open for writing; `path` names it in errors. Raises
+  // "The compacted copy '<path>' would be larger than <max_bytes>, the most a Jet 4
+  // database can hold." for a page that would end past `max_bytes`.
+  PageOutput(Descriptor file, const std::string& path, uint32_t page_size,
+             uint64_t max_bytes = kJet4MaxFileBytes);
   PageOutput(const PageOutput&) = delete;
   PageOutput& operator=(const PageOutput&) = delete;
 
   uint32_t page_size() const { return page_size_; }
   const std::string& path() const { return path_; }
 
-  void Reserve(uint32_t number) { reserved_.insert(number); }
+  void Reserve(uint32_t number);
   // The lowest page number neither handed out nor reserved.
   uint32_t Allocate();
   // Where the pages of a part of the copy start, so that the part can be written again.
@@ -45,10 +50,12 @@ class PageOutput {
 
  private:
   void WriteWindow();
+  void RequireWithinLimit(uint32_t number) const;
 
   std::string path_;
   Descriptor file_;
   uint32_t page_size_;
+  uint64_t max_bytes_;
   std::set<uint32_t> reserved_;
   uint32_t next_ = 0;
   // Pages are written nearly in order, so they are gathered in a window of kWindowSize

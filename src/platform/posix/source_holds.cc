@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 #include "compaction/raised_error.h"
@@ -44,7 +47,17 @@ bool SourceHolds::KeepsDamaged(const std::string& path) const {
 }
 
 void SourceHolds::Release(const std::string& path) {
-  std::erase_if(held_, [&](const Held& held) { return SamePath(held.lock->path(), path); });
+  std::vector<Held> released;
+  auto held = std::partition(held_.begin(), held_.end(), [&](const Held& h) { return !SamePath(h.lock->path(), path); });
+  std::move(held, held_.end(), std::back_inserter(released));
+  held_.erase(held, held_.end());
+  if (released.empty()) return;
+  try {
+    closing_ = std::jthread([released = std::move(released)]() mutable { released.clear(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the locks, moved into the thread's function, are closed here as
+    // it is discarded, which only takes longer.
+  }
 }
 
 }  // namespace vintrel

@@ -16,6 +16,7 @@
 #include "jet/compact/content_digest.h"
 #include "jet/database.h"
 #include "jet/coding.h"
+#include "jet/io/page_output.h"
 #include "jet/jet_error.h"
 #include "jet/rc4.h"
 #include "scratch_file.h"
@@ -132,6 +133,28 @@ TEST(CompactRefusalTest, MissingSourceAndExistingDestination) {
   EXPECT_EQ(ErrorOf(dir.Path("source.mdb"), dir.Path("copy.mdb")), "Database already exists.");
   EXPECT_EQ(ReadBytes(dir.Path("copy.mdb")), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(Entries(dir), (std::vector<std::string>{"copy.mdb", "source.mdb"}));
+}
+
+// Refused as the first page past the limit is asked for (2 GB in use; lower limits here, so
+// that the copy need not be that large): a copy that fits exactly is written.
+TEST(CompactRefusalTest, ACopyLargerThanTheFileLimitIsRefused) {
+  VINTREL_REQUIRE_FIXTURES();
+  ScratchDirectory dir;
+  auto source = Database::Open((testing::FixturesRoot() / "jet4" / "testV2000.mdb").string());
+  auto copy_pages = [&](const std::string& name, uint64_t max_bytes) {
+    PageOutput output(testing::CreateFile(dir.Path(name)), dir.Path(name), 4096, max_bytes);
+    return WriteCompactedCopy(*source, output).copy_pages;
+  };
+  const uint32_t pages = copy_pages("unbounded.mdb", kJet4MaxFileBytes);
+  EXPECT_EQ(copy_pages("exact.mdb", uint64_t{pages} * 4096), pages);
+  try {
+    copy_pages("short.mdb", uint64_t{pages - 1} * 4096);
+    ADD_FAILURE() << "a copy one page over its limit was written";
+  } catch (const JetError& error) {
+    const std::string what = error.what();
+    EXPECT_TRUE(what.starts_with("The compacted copy '" + dir.Path("short.mdb") + "' would be larger than ")) << what;
+    EXPECT_TRUE(what.ends_with(", the most a Jet 4 database can hold.")) << what;
+  }
 }
 
 // Jet 3 fixtures made elsewhere: the header's sort order or code page replaced.
