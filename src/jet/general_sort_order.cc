@@ -219,13 +219,31 @@ constexpr auto JoinSections(std::index_sequence<kSections...>) {
 
 constexpr auto kRuns = JoinSections(std::make_index_sequence<kGeneralSortOrderTable.size()>());
 
+// The run holding a character: the last run starting at or before it. The first run starts
+// at U+0000, so every character is in one.
+constexpr size_t RunIndex(size_t from, size_t to, char16_t c) {
+  return static_cast<size_t>(std::upper_bound(kRuns.begin() + from, kRuns.begin() + to, c,
+                                              [](char16_t c, const Run& r) { return c < r.first; }) -
+                             kRuns.begin()) - 1;
+}
+
+// Keys are computed for every row of every text index a compaction copies, so the search is
+// narrowed first by the character's high byte: the runs holding the 256 characters of a block.
+constexpr size_t kBlocks = 256;
+constexpr std::array<uint16_t, kBlocks + 1> kBlockRuns = [] {
+  std::array<uint16_t, kBlocks + 1> first{};
+  for (size_t block = 0; block < kBlocks; ++block) {
+    first[block] = static_cast<uint16_t>(RunIndex(0, kRuns.size(), static_cast<char16_t>(block << 8)));
+  }
+  first[kBlocks] = static_cast<uint16_t>(kRuns.size() - 1);
+  return first;
+}();
+
 }  // namespace
 
 std::optional<SortCode> FindGeneralSortCode(char16_t c) {
-  // The first run starts at U+0000, so every character is in one.
-  const Run& run = *(std::upper_bound(kRuns.begin(), kRuns.end(), c,
-                                      [](char16_t c, const Run& r) { return c < r.first; }) -
-                     1);
+  const size_t block = c >> 8;
+  const Run& run = kRuns[RunIndex(kBlockRuns[block], kBlockRuns[block + 1] + size_t{1}, c)];
   if (!run.known) return std::nullopt;
   SortCode code = run.code;
   if (run.successive) Advance(code, c - run.first);

@@ -41,10 +41,18 @@ class IndexBuild {
       IndexBuilder builder(copy_.format, copy_.output, copy_.owner);
       if (rows_.computed[i]) {
         BuildComputed(i, builder);
-      } else if (KeysIds(table_.real_indexes[i])) {
-        CopyRenumberedIndex(i, builder);
       } else {
-        CopyIndex(i, builder);
+        // The survey read the tree's upper levels; damage met in its leaves now is repaired
+        // as the survey's would have been.
+        try {
+          if (KeysIds(table_.real_indexes[i])) {
+            CopyRenumberedIndex(i, builder);
+          } else {
+            CopyIndex(i, builder);
+          }
+        } catch (const DamagedError& damage) {
+          throw IndexMismatch(i, damage.damage());
+        }
       }
       if (!duplicates_.empty()) throw RowsToDrop(std::move(duplicates_));
       uint32_t root = builder.Finish();

@@ -121,10 +121,18 @@ class RowCopier {
     PageCache& pages = copy_.source.pages();
     std::vector<Field> fields;
     std::vector<size_t> var_offsets;
-    IndexReader entries(pages, source_format_, source_.real_indexes[primary].root_page);
+    std::optional<IndexReader> entries;
     IndexEntry entry;
+    auto next_entry = [&] {
+      try {
+        if (!entries) entries.emplace(pages, source_format_, source_.real_indexes[primary].root_page);
+        return entries->Next(entry);
+      } catch (const DamagedError& e) {
+        throw IndexMismatch(primary, e.damage());
+      }
+    };
     uint64_t named = 0;
-    while (entries.Next(entry)) {
+    while (next_entry()) {
       try {
         PageRef keep;
         ByteView row = RowNamed(entry, primary, keep);

@@ -18,55 +18,35 @@ namespace {
 
 constexpr const char* kIndexStructure = "index page";
 
-void RequireOwner(PageCache& pages, const Format& format, uint32_t number, uint32_t table) {
-  PageRef page = pages.Get(number, kIndexStructure);
-  const ByteView view = page->View(kIndexStructure);
-  if (view.U32(format.data_table_page) != table) {
-    view.Fail("the page belongs to table " + std::to_string(view.U32(format.data_table_page)) +
-              ", not to table " + std::to_string(table));
-  }
-}
-
-// Every page of the tree reads as an index page of the table, each level all of one kind,
-// and the tree has no more pages than the file.
+// Every page of the tree is an index page of the table, each level all of one kind, and the
+// tree has no more pages than the file. Intermediate pages are read whole, for their
+// children; leaves only by their header, as the copy reads their entries anyway, where
+// entries out of order or naming no row of the table are found.
 void WalkTree(PageCache& pages, const Format& format, uint32_t table, uint32_t root) {
   std::vector<uint32_t> level{root};
   uint64_t visited = 0;
   while (!level.empty()) {
     std::vector<uint32_t> below;
-    bool leaves = false;
+    PageType kind = PageType::kIndexLeaf;
     for (size_t i = 0; i < level.size(); ++i) {
       if (++visited > pages.page_count()) RaiseDamaged(kIndexStructure, root, "the index's pages form a loop");
-      const IndexPage page = ReadIndexPage(pages, format, level[i]);
-      RequireOwner(pages, format, level[i], table);
-      if (i == 0) leaves = page.leaf;
-      if (page.leaf != leaves) {
-        RaiseDamaged(kIndexStructure, level[i], "leaf and intermediate pages share a level");
+      PageRef page = pages.Get(level[i], kIndexStructure);
+      const ByteView view = page->View(kIndexStructure);
+      if (page->type() != PageType::kIndexLeaf && page->type() != PageType::kIndexIntermediate) {
+        view.Fail("the page has type " + std::to_string(view.U8(0)) + ", not an index page");
       }
-      for (const IndexEntry& entry : page.entries) {
-        if (entry.data_page >= pages.page_count()) {
-          RaiseDamaged(kIndexStructure, level[i],
-                       "an entry names page " + std::to_string(entry.data_page) + ", past the end of the file");
-        }
-        if (!page.leaf) below.push_back(entry.child_page);
+      if (view.U32(format.data_table_page) != table) {
+        view.Fail("the page belongs to table " + std::to_string(view.U32(format.data_table_page)) +
+                  ", not to table " + std::to_string(table));
       }
-      if (!page.leaf && page.tail_page != 0) below.push_back(page.tail_page);
+      if (i == 0) kind = page->type();
+      if (page->type() != kind) RaiseDamaged(kIndexStructure, level[i], "leaf and intermediate pages share a level");
+      if (kind == PageType::kIndexLeaf) continue;
+      const IndexPage read = ReadIndexPage(pages, format, level[i]);
+      for (const IndexEntry& entry : read.entries) below.push_back(entry.child_page);
+      if (read.tail_page != 0) below.push_back(read.tail_page);
     }
     level = std::move(below);
-  }
-}
-
-// The leaves in their linked order hold keys that never decrease.
-void WalkLeaves(PageCache& pages, const Format& format, uint32_t root) {
-  IndexReader reader(pages, format, root);
-  IndexEntry entry;
-  std::vector<uint8_t> previous;
-  uint64_t count = 0;
-  while (reader.Next(entry)) {
-    if (++count > 1 && entry.key < previous) {
-      RaiseDamaged(kIndexStructure, root, "entry " + std::to_string(count) + " is out of key order");
-    }
-    previous.swap(entry.key);
   }
 }
 
@@ -76,7 +56,6 @@ std::optional<std::string> FindIndexDamage(Database& source, const TableDefiniti
                                            const RealIndex& index) {
   try {
     WalkTree(source.pages(), source.format(), table.page, index.root_page);
-    WalkLeaves(source.pages(), source.format(), index.root_page);
   } catch (const DamagedError& error) {
     return error.damage();
   }

@@ -39,7 +39,7 @@ struct TableSurvey {
 TableSurvey SurveyTable(Database& source, const TableDefinition& table);
 
 // Why the index cannot be taken as stored: a page of its tree that does not read as an index
-// page of the table, a tree whose levels or leaf links are broken, or keys out of order.
+// page of the table, or a tree whose levels are mixed or loop.
 std::optional<std::string> FindIndexDamage(Database& source, const TableDefinition& table,
                                            const RealIndex& index);
 

@@ -4,7 +4,6 @@
 #include "jet/compact/unique_keys.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "jet/compact/row_copy.h"
@@ -12,6 +11,7 @@
 #include "jet/jet_error.h"
 #include "jet/table_reader.h"
 #include "jet/text_codec.h"
+#include "jet/value_format.h"
 #include "text/utf.h"
 
 namespace vintrel::jet {
@@ -30,14 +30,11 @@ std::string IndexNames(const TableDefinition& table, size_t index) {
 std::string FieldText(const Column& column, const Field& field) {
   if (column.type == static_cast<uint8_t>(ColumnType::kBoolean)) return field.flag ? "Yes" : "No";
   if (field.null) return "Null";
-  if (column.holds_text()) return "'" + ToUtf8(DecodeJet4Text(field.bytes)) + "'";
-  std::string hex = "0x";
-  for (uint8_t byte : field.bytes) {
-    char digits[3];
-    std::snprintf(digits, sizeof digits, "%02X", byte);
-    hex += digits;
-  }
-  return hex;
+  if (!column.holds_text()) return "0x" + FormatHex(field.bytes);
+  std::string text(1, '\'');
+  text += ToUtf8(DecodeJet4Text(field.bytes));
+  text += '\'';
+  return text;
 }
 
 // The key columns of a row, by name: "Name 'text', Count 0x0500".
@@ -68,7 +65,10 @@ void RaiseRepeatedKey(const CopyContext& copy, size_t index, std::span<const uin
     if (copy.text) copy.text->Apply(fields);
     encoder.Encode(fields, computed);
     if (std::equal(computed.begin(), computed.end(), key.begin(), key.end())) {
-      rows.push_back("(" + KeyValues(copy.table, real, fields) + ")");
+      std::string values(1, '(');
+      values += KeyValues(copy.table, real, fields);
+      values += ')';
+      rows.push_back(std::move(values));
     }
   }
   std::string which;
