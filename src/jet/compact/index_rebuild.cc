@@ -95,9 +95,11 @@ class IndexBuild {
       Duplicate(index, key, old_pointer);
       return;
     }
-    previous_.assign(key.begin(), key.end());
-    has_previous_ = true;
-    entry_ = previous_;
+    if (real.unique()) {
+      previous_.assign(key.begin(), key.end());
+      has_previous_ = true;
+    }
+    entry_.assign(key.begin(), key.end());
     entry_.resize(key.size() + 4);
     PutBigU24(entry_, key.size(), pointer >> 8);
     entry_[key.size() + 3] = static_cast<uint8_t>(pointer);

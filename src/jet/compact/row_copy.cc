@@ -104,14 +104,17 @@ class RowCopier {
   ByteView RowNamed(const IndexEntry& entry, size_t index, PageRef& keep) {
     PageCache& pages = copy_.source.pages();
     keep = pages.Get(entry.data_page, kStructure);
-    const std::string where = "row " + std::to_string(entry.data_row) + " of page " + std::to_string(entry.data_page);
-    if (keep->type() != PageType::kData) throw IndexMismatch(index, "it names " + where + ", which is not a data page");
+    auto mismatch = [&](const char* what) {
+      return IndexMismatch(index, "it names row " + std::to_string(entry.data_row) + " of page " +
+                                      std::to_string(entry.data_page) + ", " + what);
+    };
+    if (keep->type() != PageType::kData) throw mismatch("which is not a data page");
     DataPage page(keep, source_format_, kStructure);
     if (page.owner() != source_.page || entry.data_row >= page.row_count()) {
-      throw IndexMismatch(index, "it names " + where + ", which is not a row of the table");
+      throw mismatch("which is not a row of the table");
     }
     RowSlot slot = page.Row(entry.data_row);
-    if (slot.deleted) throw IndexMismatch(index, "it names " + where + ", a deleted row");
+    if (slot.deleted) throw mismatch("a deleted row");
     return slot.moved ? FollowMovedRow(pages, source_format_, slot.bytes, keep) : slot.bytes;
   }
 
