@@ -70,7 +70,8 @@ install_missing "${packages[@]}"
 # whose i386 lists lag behind the amd64 ones) or 32-bit code cannot run, the tests are built
 # for x86_64 and run under wine64 instead (scripts/windows-arch.sh tells which ran).
 dpkg --print-foreign-architectures | grep -qx i386 || { need_root dpkg --add-architecture i386; updated=; }
-install_missing wine wine32:i386 || echo "32-bit Wine could not be installed; the Windows tests will run under wine64" >&2
+install_missing wine
+install_missing wine32:i386 || echo "32-bit Wine could not be installed; the Windows tests will run under wine64" >&2
 if [ "$("$root/scripts/windows-arch.sh")" != 32 ]; then
   install_missing g++-mingw-w64-x86-64-posix wine64
 fi

@@ -58,6 +58,9 @@ case "$arch" in
     ;;
 esac
 build="$root/build/$preset"
+# Beside the loader; only Debian's wine package puts it on the PATH too.
+wineserver=$(dirname "$wine")/wineserver
+[ -x "$wineserver" ] || wineserver=wineserver
 export WINEDEBUG=-all
 # No offers to install Mono or Gecko: neither is needed.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -69,14 +72,14 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # buttons need its Marlett font in the prefix.
   timeout 60 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
   cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-  timeout 60 wineserver -w
+  timeout 60 "$wineserver" -w
 fi
 # One wineserver and one set of Wine's system processes for the whole run, instead of one per
 # test program. They are started here with their output away from any pipe: a system process
 # started by a test program would keep its output open, and CMake and ctest wait for that.
-wineserver -p
+"$wineserver" -p
 timeout 60 "$wine" cmd /c exit >/dev/null 2>&1
-trap 'wineserver -k || true' EXIT
+trap '"$wineserver" -k || true' EXIT
 
 # Built with the Wine session running: the build lists each test program's tests under Wine.
 cmake --preset "$preset"
