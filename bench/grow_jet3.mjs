@@ -1,8 +1,9 @@
 // Makes a large Jet 3 database for the conversion benchmark, since every Jet 3 file of the
 // corpus is under half a megabyte: the data pages of the user table with the most of them
 // are appended again and again, and the table's usage map becomes a reference map over all
-// of them. The table's primary key is made an ordinary index, as its pages list none of the
-// new rows; a conversion computes every key from the rows anyway.
+// of them. The table's primary key is made an ordinary index and no index stays unique, as
+// the rows repeat and the index pages list none of the new ones; a conversion computes every
+// key from the rows anyway.
 //   node bench/grow_jet3.mjs <jet3.mdb> <out.mdb> <megabytes>
 import { readFileSync, writeFileSync } from "node:fs";
 
@@ -34,6 +35,8 @@ const logical = definition.readUInt32LE(27);
 const real = definition.readUInt32LE(31);
 let at = 43 + 8 * real + 18 * columns;
 for (let c = 0; c < columns; c++) at += 1 + definition[at];
+const UNIQUE = 0x01;
+for (let i = 0; i < real; i++) definition[at + 39 * i + 38] &= ~UNIQUE;
 at += 39 * real;
 for (let i = 0; i < logical; i++, at += 20) if (definition[at + 19] === 0x01) definition[at + 19] = 0;
 
