@@ -239,15 +239,27 @@ constexpr std::array<uint16_t, kBlocks + 1> kBlockRuns = [] {
   return first;
 }();
 
-}  // namespace
-
-std::optional<SortCode> FindGeneralSortCode(char16_t c) {
+constexpr std::optional<SortCode> SearchRuns(char16_t c) {
   const size_t block = c >> 8;
   const Run& run = kRuns[RunIndex(kBlockRuns[block], kBlockRuns[block + 1] + size_t{1}, c)];
   if (!run.known) return std::nullopt;
   SortCode code = run.code;
   if (run.successive) Advance(code, c - run.first);
   return code;
+}
+
+// The first block (ASCII and Latin-1), where most text lies, is looked up directly.
+constexpr std::array<SortCode, 0x100> kFirstBlock = [] {
+  std::array<SortCode, 0x100> codes{};
+  for (size_t c = 0; c < codes.size(); ++c) codes[c] = *SearchRuns(static_cast<char16_t>(c));
+  return codes;
+}();
+
+}  // namespace
+
+std::optional<SortCode> FindGeneralSortCode(char16_t c) {
+  if (c < kFirstBlock.size()) return kFirstBlock[c];
+  return SearchRuns(c);
 }
 
 }  // namespace vintrel::jet
