@@ -1,11 +1,13 @@
 // The table (general_sort_order_table.h) is text, runs of equal or successive codes, so that
 // it stays small and can be read in review beside its source. Each of its sections is parsed at
 // compile time, and the runs joined into one constant array, so a malformed or misplaced line
-// stops the build and never reaches a run; a lookup is a binary search for the run holding the
-// character.
+// stops the build and never reaches a run; a character's code is found by a binary search for
+// the run holding it, once for each block of 256 characters that text meets.
 #include "jet/general_sort_order.h"
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
 #include <string_view>
 #include <utility>
 
@@ -239,9 +241,7 @@ constexpr std::array<uint16_t, kBlocks + 1> kBlockRuns = [] {
   return first;
 }();
 
-}  // namespace
-
-std::optional<SortCode> FindGeneralSortCode(char16_t c) {
+std::optional<SortCode> SearchRuns(char16_t c) {
   const size_t block = c >> 8;
   const Run& run = kRuns[RunIndex(kBlockRuns[block], kBlockRuns[block + 1] + size_t{1}, c)];
   if (!run.known) return std::nullopt;
@@ -249,5 +249,24 @@ std::optional<SortCode> FindGeneralSortCode(char16_t c) {
   if (run.successive) Advance(code, c - run.first);
   return code;
 }
+
+// Text mostly stays within a few blocks, so each block's codes are worked out once, when a
+// character of it is first asked for, and then looked up directly.
+using BlockCodes = std::array<std::optional<SortCode>, 0x100>;
+
+const BlockCodes& CodesOfBlock(size_t block) {
+  static std::array<std::once_flag, kBlocks> filled;
+  static std::array<std::unique_ptr<const BlockCodes>, kBlocks> blocks;
+  std::call_once(filled[block], [block] {
+    auto codes = std::make_unique<BlockCodes>();
+    for (size_t c = 0; c < codes->size(); ++c) (*codes)[c] = SearchRuns(static_cast<char16_t>(block << 8 | c));
+    blocks[block] = std::move(codes);
+  });
+  return *blocks[block];
+}
+
+}  // namespace
+
+std::optional<SortCode> FindGeneralSortCode(char16_t c) { return CodesOfBlock(c >> 8)[c & 0xFF]; }
 
 }  // namespace vintrel::jet

@@ -43,7 +43,7 @@ void ReadVarOffsets(const ByteView& row, const Format& format, size_t mask_size,
 
 void DecodeRow(PageCache& pages, const Format& format, const TableDefinition& table,
                const ByteView& row, std::vector<size_t>& var_offsets,
-               std::vector<Field>& fields) {
+               std::vector<Field>& fields, LongValues long_values) {
   const size_t width = format.row_column_count_size;
   const size_t column_count = width == 1 ? row.U8(0) : row.U16(0);
   const size_t mask_size = (column_count + 7) / 8;
@@ -65,6 +65,7 @@ void DecodeRow(PageCache& pages, const Format& format, const TableDefinition& ta
     field.bytes.clear();
     field.flag = false;
     field.null = true;
+    field.by_reference = false;
     bool has_bit = column.number < mask_size * 8;
     bool bit = has_bit && (row.U8(mask_at + column.number / 8) >> (column.number % 8)) & 1;
     if (column.type == static_cast<uint8_t>(ColumnType::kBoolean)) {
@@ -88,10 +89,13 @@ void DecodeRow(PageCache& pages, const Format& format, const TableDefinition& ta
       data = row.Sub(start, end - start);
     }
     field.null = false;
-    if (column.long_value()) {
+    if (column.long_value() && long_values == LongValues::kWhole) {
       ReadLongValue(pages, format, data, field.bytes);
     } else {
+      // A long value's header is checked here, where its row's page can be named.
+      if (column.long_value()) LongValuePieces header_checked(pages, format, data);
       field.bytes.assign(data.bytes().begin(), data.bytes().end());
+      field.by_reference = column.long_value();
     }
   }
 }
@@ -154,8 +158,12 @@ std::optional<DataPage> DataPageWalk::Next() {
 }
 
 TableReader::TableReader(PageCache& pages, const Format& format, const TableDefinition& table,
-                         const std::vector<uint32_t>* listed_pages)
-    : pages_(pages), format_(format), table_(table), pages_walk_(pages, format, table, listed_pages) {}
+                         const std::vector<uint32_t>* listed_pages, LongValues long_values)
+    : pages_(pages),
+      format_(format),
+      table_(table),
+      pages_walk_(pages, format, table, listed_pages),
+      long_values_(long_values) {}
 
 bool TableReader::Next(std::vector<Field>& fields) {
   while (true) {
@@ -174,7 +182,7 @@ bool TableReader::Next(std::vector<Field>& fields) {
     ByteView row = slot.bytes;
     PageRef keep;
     if (slot.moved) row = FollowMovedRow(pages_, format_, row, keep);
-    vintrel::jet::DecodeRow(pages_, format_, table_, row, var_offsets_, fields);
+    vintrel::jet::DecodeRow(pages_, format_, table_, row, var_offsets_, fields, long_values_);
     return true;
   }
 }

@@ -67,10 +67,14 @@ class DataPageWalk {
   std::vector<uint32_t> foreign_pages_;
 };
 
+// How a row's long values are given: read whole, or by reference (Field::by_reference), for a
+// reader that passes them on piece by piece.
+enum class LongValues { kWhole, kByReference };
+
 class TableReader {
  public:
   TableReader(PageCache& pages, const Format& format, const TableDefinition& table,
-              const std::vector<uint32_t>* listed_pages = nullptr);
+              const std::vector<uint32_t>* listed_pages = nullptr, LongValues long_values = LongValues::kWhole);
 
   // Fills `fields` (one per column of the definition, in its order) with the next live
   // row; false after the last. After a DamagedError (a row or page that cannot be read) the
@@ -90,6 +94,7 @@ class TableReader {
   std::optional<DataPage> page_;
   uint16_t next_row_ = 0;
   bool reading_page_ = false;
+  LongValues long_values_;
   std::vector<size_t> var_offsets_;
 };
 
@@ -105,6 +110,6 @@ std::vector<uint32_t> DataPagesOwnedBy(PageCache& pages, const Format& format, u
 // Decodes one row's fields; exposed for tests and for readers of single rows.
 void DecodeRow(PageCache& pages, const Format& format, const TableDefinition& table,
                const ByteView& row, std::vector<size_t>& var_offsets,
-               std::vector<Field>& fields);
+               std::vector<Field>& fields, LongValues long_values = LongValues::kWhole);
 
 }  // namespace vintrel::jet

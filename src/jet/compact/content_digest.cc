@@ -2,8 +2,11 @@
 
 #include <xxhash.h>
 
+#include <new>
+
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
+#include "jet/pages/long_value.h"
 #include "jet/pages/usage_map.h"
 #include "jet/property_list.h"
 #include "jet/table_reader.h"
@@ -15,9 +18,12 @@ namespace {
 
 // Each field's hash seeds the next one's, so that the fields' order and where one field's
 // bytes end count as well as the bytes; XXH3 counts the length of each.
+uint64_t Seed(uint64_t hash, const Field& field) {
+  return hash ^ ((field.null ? 1u : 0u) | (field.flag ? 2u : 0u));
+}
+
 uint64_t AddField(uint64_t hash, const Field& field, const void* bytes, size_t size) {
-  const uint64_t marks = (field.null ? 1u : 0u) | (field.flag ? 2u : 0u);
-  return XXH3_64bits_withSeed(bytes, size, hash ^ marks);
+  return XXH3_64bits_withSeed(bytes, size, Seed(hash, field));
 }
 
 }  // namespace
@@ -28,33 +34,65 @@ uint64_t RowHash(const std::vector<Field>& fields) {
   return hash;
 }
 
-RowHasher::RowHasher(const TableDefinition& table, const TextEncoding& text) : text_(text) {
+RowHasher::RowHasher(const TableDefinition& table, const TextEncoding& text)
+    : text_(text), state_(XXH3_createState()) {
+  if (state_ == nullptr) throw std::bad_alloc();
   for (const Column& column : table.columns) {
     is_text_.push_back(column.holds_text());
     is_property_list_.push_back(HoldsPropertyLists(table, column));
   }
 }
 
+RowHasher::RowHasher(const TableDefinition& table, Database& database) : RowHasher(table, database.text()) {
+  pages_ = &database.pages();
+  format_ = &database.format();
+}
+
+RowHasher::~RowHasher() { XXH3_freeState(state_); }
+
 uint64_t RowHasher::Hash(const std::vector<Field>& fields) {
   uint64_t hash = 0;
   for (size_t c = 0; c < fields.size(); ++c) {
     const Field& field = fields[c];
-    // Only a Jet 3 source's lists are converted; a Jet 4 file's are copied as they are.
-    if (is_property_list_[c] && !text_.unicode() && !field.null &&
-        IsJet3PropertyList(field.bytes)) {
-      converted_ = Jet4PropertyList(field.bytes, text_);
-      hash = AddField(hash, field, converted_.data(), converted_.size());
-      continue;
-    }
-    // Uncompressed Jet 4 text is UTF-16 as stored.
-    if (field.null || !is_text_[c] || (text_.unicode() && !IsCompressedJet4Text(field.bytes))) {
-      hash = AddField(hash, field, field.bytes.data(), field.bytes.size());
-      continue;
-    }
-    decoded_ = text_.DecodeExactly(field.bytes);
-    hash = AddField(hash, field, decoded_.data(), decoded_.size() * sizeof(char16_t));
+    hash = field.by_reference ? HashLongValue(hash, c, field) : HashValue(hash, c, field, field.bytes);
   }
   return hash;
+}
+
+uint64_t RowHasher::HashValue(uint64_t hash, size_t c, const Field& field, std::span<const uint8_t> bytes) {
+  // Only a Jet 3 source's lists are converted; a Jet 4 file's are copied as they are.
+  if (is_property_list_[c] && !text_.unicode() && !field.null && IsJet3PropertyList(bytes)) {
+    converted_ = Jet4PropertyList(bytes, text_);
+    return AddField(hash, field, converted_.data(), converted_.size());
+  }
+  // Uncompressed Jet 4 text is UTF-16 as stored.
+  if (field.null || !is_text_[c] || (text_.unicode() && !IsCompressedJet4Text(bytes))) {
+    return AddField(hash, field, bytes.data(), bytes.size());
+  }
+  decoded_ = text_.DecodeExactly(bytes);
+  return AddField(hash, field, decoded_.data(), decoded_.size() * sizeof(char16_t));
+}
+
+uint64_t RowHasher::HashLongValue(uint64_t hash, size_t c, const Field& field) {
+  if (pages_ == nullptr) throw JetError("A long value held by reference has no pages to be read from.");
+  LongValuePieces pieces(*pages_, *format_, ByteView(field.bytes, "long value", 0));
+  std::span<const uint8_t> piece;
+  pieces.Next(piece);
+  // Text whose bytes do not count as stored (a code page's, or compressed) is decoded whole;
+  // so is a value whose first piece is too short to tell.
+  const bool as_stored = is_text_[c] ? text_.unicode() && !IsCompressedJet4Text(piece) &&
+                                           (piece.size() >= 2 || piece.size() == pieces.length())
+                                     : !is_property_list_[c] || text_.unicode();
+  if (!as_stored) {
+    whole_.assign(piece.begin(), piece.end());
+    while (pieces.Next(piece)) whole_.insert(whole_.end(), piece.begin(), piece.end());
+    return HashValue(hash, c, field, whole_);
+  }
+  XXH3_64bits_reset_withSeed(state_, Seed(hash, field));
+  do {
+    XXH3_64bits_update(state_, piece.data(), piece.size());
+  } while (pieces.Next(piece));
+  return XXH3_64bits_digest(state_);
 }
 
 uint64_t CountLiveRows(Database& database, const TableDefinition& table,
@@ -73,9 +111,9 @@ ContentDigest DigestContent(Database& database, const Renumbering* renumbering) 
   for (const CatalogEntry& entry : database.ReadCatalog()) {
     if (entry.type != kCatalogLocalTable) continue;
     TableDefinition table = database.ReadTable(entry.definition_page());
-    TableReader reader(database.pages(), database.format(), table);
+    TableReader reader(database.pages(), database.format(), table, nullptr, LongValues::kByReference);
     TableDigest& summary = digest[entry.name];
-    RowHasher hasher(table, database.text());
+    RowHasher hasher(table, database);
     std::vector<size_t> id_columns;
     if (renumbering) id_columns = renumbering->IdColumns(entry.name, table);
     while (reader.Next(fields)) {

@@ -6,12 +6,15 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "jet/compact/renumbering.h"
 #include "jet/database.h"
 #include "jet/table_reader.h"
+
+struct XXH3_state_s;
 
 namespace vintrel::jet {
 
@@ -34,17 +37,36 @@ uint64_t RowHash(const std::vector<Field>& fields);
 // count, only the characters; the catalog's Jet 3 property lists count in their Jet 4 form
 // for the same reason. Raises for text holding a byte its code page leaves undefined, whose
 // characters are not known.
+//
+// A long value given by reference is read from its pages as it is hashed, piece by piece
+// where its bytes count as stored: XXH3's streaming form gives the hash of the whole value,
+// so the hash does not depend on how the value is cut into rows or whether the row holds it.
 class RowHasher {
  public:
+  // For rows DecodeRow reads from `database`, long values whole or by reference.
+  RowHasher(const TableDefinition& table, Database& database);
+  // For rows held whole in memory.
   RowHasher(const TableDefinition& table, const TextEncoding& text);
+  ~RowHasher();
+  RowHasher(const RowHasher&) = delete;
+  RowHasher& operator=(const RowHasher&) = delete;
+
+  // Raises a DamagedError for a long value that cannot be read.
   uint64_t Hash(const std::vector<Field>& fields);
 
  private:
+  uint64_t HashValue(uint64_t hash, size_t column, const Field& field, std::span<const uint8_t> bytes);
+  uint64_t HashLongValue(uint64_t hash, size_t column, const Field& field);
+
   const TextEncoding& text_;
+  PageCache* pages_ = nullptr;
+  const Format* format_ = nullptr;
   std::vector<bool> is_text_;  // per column
   std::vector<bool> is_property_list_;
   std::vector<uint8_t> converted_;
+  std::vector<uint8_t> whole_;
   std::u16string decoded_;
+  XXH3_state_s* state_;
 };
 // The live rows a storage-order scan of the table finds (of its map's pages, or of
 // `listed_pages`), counted without decoding them.

@@ -126,8 +126,8 @@ TableDigest WriteLossTable(const std::vector<LostRows>& losses, uint32_t definit
     ++digest.rows;
     encoder.Encode(
         row,
-        [&](size_t column, std::span<const uint8_t> value) {
-          return long_values.try_emplace(table.columns[column].number, format, output).first->second.Write(value);
+        [&](size_t column, const Field& field) {
+          return long_values.try_emplace(table.columns[column].number, format, output).first->second.Write(field.bytes);
         },
         bytes);
     if (!page || !page->Fits(bytes.size())) {

@@ -4,6 +4,11 @@
 // is recorded for the index rebuild, with its keys: as entries for the indexes built from
 // the rows, and as a sum for those copied as stored, which must match it.
 //
+// A Jet 4 source's long values are read by reference and go from its pages to the copy's
+// piece by piece, never whole in memory; only those the row may hold inline and those a key
+// is computed from are read whole. Hashing a row for the digest reads all of its long
+// values, so a row whose long value cannot be read is found before any of it is written.
+//
 // The primary key leads the copy only while it leads to every row: an entry naming a row
 // that is not one of the table's, that cannot be read, or that was already taken, or fewer
 // entries than rows, and the copy starts again in storage order. Rows are then read from the
@@ -24,6 +29,7 @@
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
 #include "jet/pages/data_page_builder.h"
+#include "jet/pages/long_value.h"
 #include "jet/pages/row_encoder.h"
 #include "jet/table_reader.h"
 
@@ -49,9 +55,11 @@ class RowCopier {
         source_(copy.source_table),
         table_(copy.table),
         source_format_(copy.source.format()),
-        hasher_(copy.source_table, copy.source.text()),
+        hasher_(copy.source_table, copy.source),
         encoder_(copy.format, copy.table),
-        moves_(moves) {
+        moves_(moves),
+        long_values_(source_format_.version == Version::kJet4 && !copy.text ? LongValues::kByReference
+                                                                           : LongValues::kWhole) {
     const size_t rebuilt = std::count(copy.survey.rebuild.begin(), copy.survey.rebuild.end(), true);
     const size_t budget = kComputedEntriesMemory / std::max<size_t>(rebuilt, 1);
     result_.computed.resize(table_.real_indexes.size());
@@ -71,6 +79,13 @@ class RowCopier {
       if ((column.flags & kColumnAutoNumber) != 0 && column.type == static_cast<uint8_t>(ColumnType::kLong)) {
         autonumbers_.push_back(&column - source_.columns.data());
       }
+      if (column.long_value()) {
+        const bool keyed = std::any_of(source_.real_indexes.begin(), source_.real_indexes.end(), [&](const RealIndex& index) {
+          return std::any_of(index.columns.begin(), index.columns.end(),
+                             [&](const IndexColumn& part) { return part.column_number == column.number; });
+        });
+        long_columns_.push_back({static_cast<size_t>(&column - source_.columns.data()), keyed});
+      }
     }
   }
 
@@ -86,7 +101,10 @@ class RowCopier {
     }
     // Added rows have no source place; each gets a pointer past any page of the source.
     uint32_t unplaced = UINT32_MAX;
-    for (std::vector<Field> fields : copy_.added) AddRow(unplaced--, fields);
+    for (std::vector<Field> fields : copy_.added) {
+      const uint64_t hash = Prepare(fields);
+      AddRow(unplaced--, fields, hash);
+    }
     if (moves_.Seal()) {
       if (by_primary_key) throw IndexMismatch(*primary, "two entries name the same row");
       RaiseDamaged(kStructure, source_.page, "a row was read twice");
@@ -139,16 +157,19 @@ class RowCopier {
       try {
         PageRef keep;
         ByteView row = RowNamed(entry, primary, keep);
-        DecodeRow(pages, source_format_, source_, row, var_offsets, fields);
+        DecodeRow(pages, source_format_, source_, row, var_offsets, fields, long_values_);
       } catch (const DamagedError& e) {
         throw IndexMismatch(primary, "it names a row that cannot be read: " + e.damage());
       }
-      if (Dropped(OldPointer(entry))) {
-        ++named;
-        continue;
-      }
-      AddRow(OldPointer(entry), fields);
       ++named;
+      if (Dropped(OldPointer(entry))) continue;
+      uint64_t hash;
+      try {
+        hash = Prepare(fields);
+      } catch (const DamagedError& e) {
+        throw IndexMismatch(primary, "it names a row that cannot be read: " + e.damage());
+      }
+      AddRow(OldPointer(entry), fields, hash);
     }
     uint64_t live;
     try {
@@ -165,7 +186,7 @@ class RowCopier {
   }
 
   void CopyInStorageOrder() {
-    TableReader reader(copy_.source.pages(), source_format_, source_, ListedPages());
+    TableReader reader(copy_.source.pages(), source_format_, source_, ListedPages(), long_values_);
     std::vector<Field> fields;
     for (;;) {
       bool more;
@@ -179,7 +200,14 @@ class RowCopier {
       const RowLocation at = reader.location();
       const uint32_t old_pointer = PackRowPointer(at.page, static_cast<uint8_t>(at.row));
       if (Dropped(old_pointer)) continue;
-      AddRow(old_pointer, fields);
+      uint64_t hash;
+      try {
+        hash = Prepare(fields);
+      } catch (const DamagedError& e) {
+        Lose(at, false, e);
+        continue;
+      }
+      AddRow(old_pointer, fields, hash);
     }
     // A page the map lists that now names another table as its owner is one the table gave
     // up, unless the table's indexes still name rows there: then it is the owner that is
@@ -216,17 +244,38 @@ class RowCopier {
     copy_.losses->push_back(std::move(lost));
   }
 
-  void AddRow(uint32_t old_pointer, std::vector<Field>& fields) {
+  // Renumbers the row's ids and reads whole the long values the row's copy needs whole;
+  // returns the row's hash for the digest. Raises a DamagedError for a row that cannot be
+  // read, before anything of it is written.
+  uint64_t Prepare(std::vector<Field>& fields) {
     RenumberIds(copy_, fields);
+    const uint64_t hash = hasher_.Hash(fields);
+    for (const auto& [c, keyed] : long_columns_) {
+      Field& field = fields[c];
+      if (!field.by_reference) continue;
+      LongValuePieces pieces(copy_.source.pages(), source_format_, ByteView(field.bytes, kStructure, source_.page));
+      if (!keyed && pieces.length() > kMaxInlineLongValue) continue;
+      whole_.clear();
+      std::span<const uint8_t> piece;
+      while (pieces.Next(piece)) whole_.insert(whole_.end(), piece.begin(), piece.end());
+      field.bytes.swap(whole_);
+      field.by_reference = false;
+    }
+    return hash;
+  }
+
+  void AddRow(uint32_t old_pointer, std::vector<Field>& fields, uint64_t hash) {
     for (size_t c : autonumbers_) NoteAutonumber(source_.columns[c].number, fields[c]);
-    result_.digest.checksum += hasher_.Hash(fields);
+    result_.digest.checksum += hash;
     if (copy_.text) copy_.text->Apply(fields);
     encoder_.Encode(
         fields,
-        [this](size_t column, std::span<const uint8_t> value) {
-          auto found = result_.long_values.try_emplace(table_.columns[column].number, copy_.format,
-                                                       copy_.output);
-          return found.first->second.Write(value);
+        [this](size_t column, const Field& field) {
+          LongValueWriter& writer =
+              result_.long_values.try_emplace(table_.columns[column].number, copy_.format, copy_.output).first->second;
+          if (!field.by_reference) return writer.Write(field.bytes);
+          LongValuePieces pieces(copy_.source.pages(), source_format_, ByteView(field.bytes, kStructure, source_.page));
+          return writer.Write(pieces);
         },
         row_);
     if (!data_page_ || !data_page_->Fits(row_.size())) {
@@ -282,8 +331,15 @@ class RowCopier {
   RowHasher hasher_;
   RowEncoder encoder_;
   RowMoves& moves_;
+  const LongValues long_values_;
   std::vector<std::optional<IndexKeyEncoder>> key_encoders_;  // none where keys cannot be computed
   std::vector<size_t> autonumbers_;  // columns of source_
+  struct LongColumn {
+    size_t column;  // of source_
+    bool keyed;     // in some index's key
+  };
+  std::vector<LongColumn> long_columns_;
+  std::vector<uint8_t> whole_;
   std::vector<uint8_t> key_;
   std::vector<uint8_t> row_;
   std::optional<DataPageBuilder> data_page_;

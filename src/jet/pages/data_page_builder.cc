@@ -10,11 +10,19 @@
 namespace vintrel::jet {
 
 DataPageBuilder::DataPageBuilder(const Format& format, uint32_t number, uint32_t owner)
-    : format_(format), number_(number), bytes_(format.page_size, 0), rows_start_(format.page_size) {
+    : format_(format), bytes_(format.page_size) {
+  Reset(number, owner);
+}
+
+void DataPageBuilder::Reset(uint32_t number, uint32_t owner) {
+  number_ = number;
+  row_count_ = 0;
+  rows_start_ = format_.page_size;
+  std::fill(bytes_.begin(), bytes_.end(), 0);
   bytes_[0] = static_cast<uint8_t>(PageType::kData);
   bytes_[1] = 0x01;
-  PutU32(bytes_, format.data_table_page, owner);
-  PutU16(bytes_, kPageFreeSpaceOffset, static_cast<uint32_t>(rows_start_ - format.data_row_offsets));
+  PutU32(bytes_, format_.data_table_page, owner);
+  PutU16(bytes_, kPageFreeSpaceOffset, static_cast<uint32_t>(rows_start_ - format_.data_row_offsets));
 }
 
 size_t DataPageBuilder::Room() const {
@@ -26,14 +34,18 @@ size_t DataPageBuilder::Room() const {
 bool DataPageBuilder::Fits(size_t row_size) const { return row_size <= Room(); }
 
 uint8_t DataPageBuilder::Add(std::span<const uint8_t> row) {
-  rows_start_ -= row.size();
-  std::copy(row.begin(), row.end(), bytes_.begin() + static_cast<ptrdiff_t>(rows_start_));
+  std::copy(row.begin(), row.end(), AddRow(row.size()).begin());
+  return static_cast<uint8_t>(row_count_ - 1);
+}
+
+std::span<uint8_t> DataPageBuilder::AddRow(size_t size) {
+  rows_start_ -= size;
   const size_t index = row_count_++;
   PutU16(bytes_, format_.data_row_offsets + 2 * index, static_cast<uint32_t>(rows_start_));
   PutU16(bytes_, format_.data_row_count, static_cast<uint32_t>(row_count_));
   const size_t offsets_end = format_.data_row_offsets + 2 * row_count_;
   PutU16(bytes_, kPageFreeSpaceOffset, static_cast<uint32_t>(rows_start_ - offsets_end));
-  return static_cast<uint8_t>(index);
+  return std::span(bytes_).subspan(rows_start_, size);
 }
 
 }  // namespace vintrel::jet

@@ -21,6 +21,8 @@ inline constexpr size_t kMaxRowsPerPage = 255;
 class DataPageBuilder {
  public:
   DataPageBuilder(const Format& format, uint32_t number, uint32_t owner);
+  // Starts page `number` afresh in the same memory.
+  void Reset(uint32_t number, uint32_t owner);
 
   uint32_t number() const { return number_; }
   size_t row_count() const { return row_count_; }
@@ -30,6 +32,9 @@ class DataPageBuilder {
   size_t Room() const;
   // Appends a row that Fits; returns its row number.
   uint8_t Add(std::span<const uint8_t> row);
+  // Appends a row of `size` bytes that Fits, for the caller to fill; its row number is
+  // row_count() - 1.
+  std::span<uint8_t> AddRow(size_t size);
   const std::vector<uint8_t>& bytes() const { return bytes_; }
 
  private:

@@ -11,6 +11,9 @@ struct Field {
   bool null = true;
   bool flag = false;           // a Boolean's value
   std::vector<uint8_t> bytes;  // the stored bytes; a long value's full contents
+  // A long value read by reference: `bytes` are the header (and inline value) as its row
+  // stores them, for LongValuePieces to read the value from.
+  bool by_reference = false;
 };
 
 }  // namespace vintrel::jet

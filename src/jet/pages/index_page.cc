@@ -4,6 +4,8 @@
 // file's page count.
 #include "jet/pages/index_page.h"
 
+#include <bit>
+#include <span>
 #include <string>
 
 namespace vintrel::jet {
@@ -28,36 +30,38 @@ IndexPage ReadIndexPage(PageCache& pages, const Format& format, uint32_t number)
                                    : view.U16(format.index_prefix_length);
   const size_t pointer_size = result.leaf ? 4 : 8;
 
-  ByteView mask = view.Sub(format.index_entry_mask, format.index_first_entry - format.index_entry_mask);
+  // The mask is mostly zeros: only its set bits are visited.
+  const std::span<const uint8_t> mask =
+      view.Sub(format.index_entry_mask, format.index_first_entry - format.index_entry_mask).bytes();
   size_t start = format.index_first_entry;
-  std::vector<uint8_t> first_entry;
-  for (size_t bit = 0; bit < mask.size() * 8; ++bit) {
-    if (((mask.U8(bit / 8) >> (bit % 8)) & 1) == 0) continue;
-    size_t end = format.index_first_entry + bit;
-    if (end <= start) view.Fail("an index entry ends before it starts");
-    ByteView stored = view.Sub(start, end - start);
-    std::vector<uint8_t> bytes;
-    if (result.entries.empty()) {
-      first_entry.assign(stored.bytes().begin(), stored.bytes().end());
-      bytes = first_entry;
-      if (prefix_length > first_entry.size()) {
-        view.Fail("the shared prefix is longer than the first entry");
+  std::span<const uint8_t> first_entry;
+  for (size_t byte = 0; byte < mask.size(); ++byte) {
+    for (unsigned bits = mask[byte]; bits != 0; bits &= bits - 1) {
+      const size_t end = format.index_first_entry + byte * 8 + static_cast<size_t>(std::countr_zero(bits));
+      if (end <= start) view.Fail("an index entry ends before it starts");
+      const std::span<const uint8_t> stored = view.Sub(start, end - start).bytes();
+      std::vector<uint8_t> bytes;
+      if (result.entries.empty()) {
+        first_entry = stored;
+        if (prefix_length > first_entry.size()) view.Fail("the shared prefix is longer than the first entry");
+        bytes.assign(stored.begin(), stored.end());
+      } else {
+        bytes.reserve(prefix_length + stored.size());
+        bytes.assign(first_entry.begin(), first_entry.begin() + static_cast<ptrdiff_t>(prefix_length));
+        bytes.insert(bytes.end(), stored.begin(), stored.end());
       }
-    } else {
-      bytes.assign(first_entry.begin(), first_entry.begin() + prefix_length);
-      bytes.insert(bytes.end(), stored.bytes().begin(), stored.bytes().end());
+      if (bytes.size() < pointer_size) view.Fail("an index entry is too short for its pointer");
+      const ByteView entry(bytes, kStructure, number);
+      IndexEntry decoded;
+      const size_t key_size = bytes.size() - pointer_size;
+      decoded.data_page = entry.BigU24(key_size);
+      decoded.data_row = entry.U8(key_size + 3);
+      decoded.child_page = result.leaf ? 0 : entry.BigU32(key_size + 4);
+      bytes.resize(key_size);
+      decoded.key = std::move(bytes);
+      result.entries.push_back(std::move(decoded));
+      start = end;
     }
-    if (bytes.size() < pointer_size) view.Fail("an index entry is too short for its pointer");
-    ByteView entry(bytes, kStructure, number);
-    IndexEntry decoded;
-    size_t key_size = bytes.size() - pointer_size;
-    decoded.data_page = entry.BigU24(key_size);
-    decoded.data_row = entry.U8(key_size + 3);
-    decoded.child_page = result.leaf ? 0 : entry.BigU32(key_size + 4);
-    bytes.resize(key_size);
-    decoded.key = std::move(bytes);
-    result.entries.push_back(std::move(decoded));
-    start = end;
   }
   return result;
 }

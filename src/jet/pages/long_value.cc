@@ -1,14 +1,12 @@
-// A value is read whole into the caller's buffer, because the copy writes it again as a whole.
 // A chain is trusted no further than the file: its length is checked against the file's size
-// before any memory is reserved, and every row it visits is remembered. A damaged header or a
+// before any of it is read, and every row it visits is remembered. A damaged header or a
 // looping chain therefore ends with an error, not with exhausted memory or a hang.
 #include "jet/pages/long_value.h"
 
+#include <algorithm>
 #include <string>
-#include <unordered_set>
 
 #include "jet/pages/data_page.h"
-#include "jet/pages/table_definition.h"
 
 namespace vintrel::jet {
 namespace {
@@ -27,48 +25,64 @@ ByteView LongValueRow(PageCache& pages, const Format& format, RowPointer where,
 
 }  // namespace
 
+LongValuePieces::LongValuePieces(PageCache& pages, const Format& format, const ByteView& field)
+    : pages_(&pages), format_(&format) {
+  if (field.size() == 0) return;
+  const uint32_t word = field.U32(0);
+  length_ = word & kLongValueLengthMask;
+  if (word & kLongValueInline) {
+    whole_ = field.Sub(kLongValueHeaderSize, length_).bytes();
+    return;
+  }
+  where_ = RowPointer::FromU32(field.U32(4));
+  first_page_ = where_.page;
+  single_page_ = (word & kLongValueSinglePage) != 0;
+  chain_ = !single_page_;
+  // A value cannot be larger than the file.
+  const uint64_t file_bytes = static_cast<uint64_t>(pages.page_count()) * pages.page_size();
+  if (chain_ && length_ > file_bytes) {
+    field.Fail("a long value claims " + std::to_string(length_) + " bytes, more than the file");
+  }
+}
+
+LongValuePieces::LongValuePieces(std::span<const uint8_t> value) : length_(value.size()), whole_(value) {}
+
+bool LongValuePieces::Next(std::span<const uint8_t>& piece) {
+  if (!chain_) {
+    // One piece, read even when empty, so that a pointer to no row is found.
+    if (taken_) return false;
+    taken_ = true;
+    piece = single_page_ ? LongValueRow(*pages_, *format_, where_, keep_).Sub(0, length_).bytes() : whole_;
+  } else {
+    if (done_ == length_) return false;
+    // No row may appear twice in a chain.
+    if (!visited_.insert(where_.page << 8 | where_.row).second) {
+      RaiseDamaged(kStructure, first_page_, "its chain of rows loops");
+    }
+    const ByteView row = LongValueRow(*pages_, *format_, where_, keep_);
+    const uint32_t next = row.U32(0);
+    piece = row.bytes().subspan(4);
+    piece = piece.first(std::min(piece.size(), length_ - done_));
+    if (done_ + piece.size() < length_ && (next == 0 || piece.empty())) {
+      RaiseDamaged(kStructure, first_page_,
+                   "its chain ends after " + std::to_string(done_ + piece.size()) + " of " +
+                       std::to_string(length_) + " bytes");
+    }
+    where_ = RowPointer::FromU32(next);
+  }
+  done_ += piece.size();
+  return true;
+}
+
 void ReadLongValue(PageCache& pages, const Format& format, const ByteView& field,
                    std::vector<uint8_t>& out) {
+  LongValuePieces pieces(pages, format, field);
   out.clear();
-  if (field.size() == 0) return;
-  uint32_t word = field.U32(0);
-  uint32_t length = word & kLongValueLengthMask;
-  if (word & kLongValueInline) {
-    ByteView value = field.Sub(kLongValueHeaderSize, length);
-    out.assign(value.bytes().begin(), value.bytes().end());
-    return;
-  }
-  RowPointer where = RowPointer::FromU32(field.U32(4));
-  PageRef keep;
-  if (word & kLongValueSinglePage) {
-    ByteView value = LongValueRow(pages, format, where, keep).Sub(0, length);
-    out.assign(value.bytes().begin(), value.bytes().end());
-    return;
-  }
-  // A value cannot be larger than the file, and no row may appear twice in its chain.
-  const uint64_t file_bytes = static_cast<uint64_t>(pages.page_count()) * pages.page_size();
-  if (length > file_bytes) {
-    field.Fail("a long value claims " + std::to_string(length) + " bytes, more than the file");
-  }
-  out.reserve(length);
-  const uint32_t first_page = where.page;
-  std::unordered_set<uint32_t> visited;
-  while (out.size() < length) {
-    if (!visited.insert(where.page << 8 | where.row).second) {
-      RaiseDamaged(kStructure, first_page, "its chain of rows loops");
-    }
-    ByteView row = LongValueRow(pages, format, where, keep);
-    uint32_t next = row.U32(0);
-    auto piece = row.bytes().subspan(4);
-    size_t take = std::min<size_t>(piece.size(), length - out.size());
-    out.insert(out.end(), piece.begin(), piece.begin() + take);
-    if (out.size() == length) break;
-    if (next == 0 || take == 0) {
-      RaiseDamaged(kStructure, first_page,
-                   "its chain ends after " + std::to_string(out.size()) + " of " +
-                       std::to_string(length) + " bytes");
-    }
-    where = RowPointer::FromU32(next);
+  std::span<const uint8_t> piece;
+  while (pieces.Next(piece)) {
+    // Reserved once the header has been found to lead somewhere.
+    if (out.empty()) out.reserve(pieces.length());
+    out.insert(out.end(), piece.begin(), piece.end());
   }
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "jet/coding.h"
+#include "jet/jet_error.h"
 
 namespace vintrel::jet {
 namespace {
@@ -20,63 +21,93 @@ LongValueHeader Header(uint32_t flags, size_t length, uint32_t pointer) {
   PutU32(header, 4, pointer);
   return header;
 }
+
+// Copies a value's pieces into rows of other sizes.
+class PieceCursor {
+ public:
+  explicit PieceCursor(LongValuePieces& value) : value_(value) {}
+  void CopyTo(std::span<uint8_t> out) {
+    while (!out.empty()) {
+      if (piece_.empty() && !value_.Next(piece_)) throw JetError("A long value ended before its length.");
+      const size_t take = std::min(piece_.size(), out.size());
+      std::copy_n(piece_.begin(), take, out.begin());
+      piece_ = piece_.subspan(take);
+      out = out.subspan(take);
+    }
+  }
+
+ private:
+  LongValuePieces& value_;
+  std::span<const uint8_t> piece_;
+};
+
 }  // namespace
 
 LongValueWriter::LongValueWriter(const Format& format, PageOutput& output)
     : format_(format), output_(output) {}
 
-DataPageBuilder& LongValueWriter::StartPage(uint32_t number) {
+void LongValueWriter::StartPage(uint32_t number) {
   Flush();
-  page_.emplace(format_, number, kLongValueOwner);
+  if (page_) {
+    page_->Reset(number, kLongValueOwner);
+  } else {
+    page_.emplace(format_, number, kLongValueOwner);
+  }
+  open_ = true;
   pages_.push_back(number);
-  return *page_;
 }
 
 void LongValueWriter::Flush() {
-  if (!page_) return;
+  if (!open_) return;
   output_.Write(page_->number(), page_->bytes());
-  page_.reset();
+  open_ = false;
 }
 
 std::optional<uint32_t> LongValueWriter::open_page() const {
-  if (page_ && page_->Room() > 0) return page_->number();
+  if (open_ && page_->Room() > 0) return page_->number();
   return std::nullopt;
 }
 
 LongValueHeader LongValueWriter::Write(std::span<const uint8_t> value) {
-  if (value.size() <= MaxRowSize(format_)) {
-    if (!page_ || !page_->Fits(value.size())) StartPage(output_.Allocate());
-    uint8_t row = page_->Add(value);
-    return Header(kLongValueSinglePage, value.size(), PackRowPointer(page_->number(), row));
+  LongValuePieces pieces(value);
+  return Write(pieces);
+}
+
+LongValueHeader LongValueWriter::Write(LongValuePieces& value) {
+  const size_t length = value.length();
+  PieceCursor from(value);
+  if (length <= MaxRowSize(format_)) {
+    if (!open_ || !page_->Fits(length)) StartPage(output_.Allocate());
+    from.CopyTo(page_->AddRow(length));
+    return Header(kLongValueSinglePage, length,
+                  PackRowPointer(page_->number(), static_cast<uint8_t>(page_->row_count() - 1)));
   }
-  if (!page_ || page_->Room() < kChainPointerSize + kMinChainPiece) {
+  if (!open_ || page_->Room() < kChainPointerSize + kMinChainPiece) {
     StartPage(output_.Allocate());
   }
   const uint32_t first = PackRowPointer(page_->number(), static_cast<uint8_t>(page_->row_count()));
-  std::vector<uint8_t> row;
   size_t done = 0;
-  while (done < value.size()) {
-    const size_t take = std::min(value.size() - done, page_->Room() - kChainPointerSize);
-    const bool last = done + take == value.size();
+  while (done < length) {
+    const size_t take = std::min(length - done, page_->Room() - kChainPointerSize);
+    const bool last = done + take == length;
     const uint32_t next_page = last ? 0 : output_.Allocate();
-    row.assign(kChainPointerSize, 0);
-    if (!last) PutU32(row, 0, PackRowPointer(next_page, 0));
-    row.insert(row.end(), value.begin() + static_cast<ptrdiff_t>(done),
-               value.begin() + static_cast<ptrdiff_t>(done + take));
-    page_->Add(row);
+    const std::span<uint8_t> row = page_->AddRow(kChainPointerSize + take);
+    PutU32(row, 0, last ? 0 : PackRowPointer(next_page, 0));
+    from.CopyTo(row.subspan(kChainPointerSize));
     done += take;
     if (!last) StartPage(next_page);
   }
-  return Header(0, value.size(), first);
+  return Header(0, length, first);
 }
 
-std::vector<uint8_t> InlineLongValue(std::span<const uint8_t> value) {
-  LongValueHeader header = Header(kLongValueInline, value.size(), 0);
-  // Sized once and filled: GCC 12 at -O3 sees the header's array in the growing insert and
+void AppendInlineLongValue(std::span<const uint8_t> value, std::vector<uint8_t>& out) {
+  const LongValueHeader header = Header(kLongValueInline, value.size(), 0);
+  // Sized once and filled: GCC 12 at -O3 sees the header's array in a growing insert and
   // warns of a read past it (-Warray-bounds), falsely.
-  std::vector<uint8_t> bytes(header.size() + value.size());
-  std::copy(value.begin(), value.end(), std::copy(header.begin(), header.end(), bytes.begin()));
-  return bytes;
+  const size_t at = out.size();
+  out.resize(at + header.size() + value.size());
+  std::copy(value.begin(), value.end(),
+            std::copy(header.begin(), header.end(), out.begin() + static_cast<ptrdiff_t>(at)));
 }
 
 }  // namespace vintrel::jet

@@ -13,6 +13,7 @@
 
 #include "jet/io/page_output.h"
 #include "jet/pages/data_page_builder.h"
+#include "jet/pages/long_value.h"
 
 namespace vintrel::jet {
 
@@ -22,7 +23,9 @@ class LongValueWriter {
  public:
   LongValueWriter(const Format& format, PageOutput& output);
 
-  // Writes `value` out of line and returns the header that refers to it.
+  // Writes the value out of line, piece by piece as it comes, and returns the header that
+  // refers to it.
+  LongValueHeader Write(LongValuePieces& value);
   LongValueHeader Write(std::span<const uint8_t> value);
   // Writes the page still being filled.
   void Flush();
@@ -32,15 +35,17 @@ class LongValueWriter {
   std::optional<uint32_t> open_page() const;
 
  private:
-  DataPageBuilder& StartPage(uint32_t number);
+  void StartPage(uint32_t number);
 
   const Format& format_;
   PageOutput& output_;
+  // The page being filled; the memory is kept from page to page.
   std::optional<DataPageBuilder> page_;
+  bool open_ = false;
   std::vector<uint32_t> pages_;
 };
 
-// The header of a value stored inside the row, followed by the value itself.
-std::vector<uint8_t> InlineLongValue(std::span<const uint8_t> value);
+// Appends to `out` the header of a value stored inside the row, followed by the value itself.
+void AppendInlineLongValue(std::span<const uint8_t> value, std::vector<uint8_t>& out);
 
 }  // namespace vintrel::jet

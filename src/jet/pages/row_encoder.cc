@@ -48,7 +48,7 @@ size_t RowEncoder::RowSize(const std::vector<Field>& fields, bool inline_long) c
     const Field& field = fields[column];
     if (!table_.columns[column].long_value()) {
       size += field.bytes.size();
-    } else if (inline_long && field.bytes.size() <= kMaxInlineLongValue) {
+    } else if (Inline(field, inline_long)) {
       size += kLongValueHeaderSize + field.bytes.size();
     } else {
       size += kLongValueHeaderSize;
@@ -67,13 +67,13 @@ void RowEncoder::Encode(const std::vector<Field>& fields, const LongValueStore& 
   }
   row.assign(2 + fixed_size_, 0);
   PutU16(row, 0, static_cast<uint32_t>(column_count_));
-  std::vector<uint8_t> mask((column_count_ + 7) / 8, 0);
+  mask_.assign((column_count_ + 7) / 8, 0);
 
   for (size_t c = 0; c < table_.columns.size(); ++c) {
     const Column& column = table_.columns[c];
     const Field& field = fields[c];
     const bool set = IsBoolean(column) ? field.flag : !field.null;
-    if (set) mask[column.number / 8] |= static_cast<uint8_t>(1u << (column.number % 8));
+    if (set) mask_[column.number / 8] |= static_cast<uint8_t>(1u << (column.number % 8));
     if (field.null || IsBoolean(column) || !column.fixed()) continue;
     if (field.bytes.size() != column.length) {
       throw JetError("A value of column " + std::to_string(column.number) + " of table " +
@@ -84,32 +84,31 @@ void RowEncoder::Encode(const std::vector<Field>& fields, const LongValueStore& 
   }
 
   if (slot_count_ > 0) {
-    std::vector<size_t> starts(slot_count_ + 1);
+    starts_.resize(slot_count_ + 1);
     for (size_t slot = 0; slot < slot_count_; ++slot) {
-      starts[slot] = row.size();
+      starts_[slot] = row.size();
       const size_t c = by_slot_[slot];
       if (c == kNoColumn || fields[c].null) continue;
-      const std::vector<uint8_t>& value = fields[c].bytes;
+      const Field& field = fields[c];
       if (!table_.columns[c].long_value()) {
-        row.insert(row.end(), value.begin(), value.end());
-      } else if (inline_long && value.size() <= kMaxInlineLongValue) {
-        std::vector<uint8_t> stored = InlineLongValue(value);
-        row.insert(row.end(), stored.begin(), stored.end());
+        row.insert(row.end(), field.bytes.begin(), field.bytes.end());
+      } else if (Inline(field, inline_long)) {
+        AppendInlineLongValue(field.bytes, row);
       } else {
-        LongValueHeader header = store(c, value);
+        LongValueHeader header = store(c, field);
         row.insert(row.end(), header.begin(), header.end());
       }
     }
-    starts[slot_count_] = row.size();
+    starts_[slot_count_] = row.size();
     const size_t table_at = row.size();
     row.resize(row.size() + 2 * (slot_count_ + 2));
     // From the end of the data: end-of-data offset, slot offsets last first, slot count.
     for (size_t i = 0; i <= slot_count_; ++i) {
-      PutU16(row, table_at + 2 * (slot_count_ - i), static_cast<uint32_t>(starts[i]));
+      PutU16(row, table_at + 2 * (slot_count_ - i), static_cast<uint32_t>(starts_[i]));
     }
     PutU16(row, table_at + 2 * (slot_count_ + 1), static_cast<uint32_t>(slot_count_));
   }
-  row.insert(row.end(), mask.begin(), mask.end());
+  row.insert(row.end(), mask_.begin(), mask_.end());
 }
 
 }  // namespace vintrel::jet

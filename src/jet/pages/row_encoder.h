@@ -22,21 +22,25 @@ namespace vintrel::jet {
 // Long values up to this size stay inside the row when the row has room for them.
 inline constexpr size_t kMaxInlineLongValue = 64;
 
-// Stores a long value of column `column` (an index into the definition's columns) out of
-// line and returns its header.
-using LongValueStore = std::function<LongValueHeader(size_t column, std::span<const uint8_t>)>;
+// Stores the long value of column `column` (an index into the definition's columns), whole
+// or by reference, out of line and returns its header.
+using LongValueStore = std::function<LongValueHeader(size_t column, const Field& field)>;
 
 class RowEncoder {
  public:
   RowEncoder(const Format& format, const TableDefinition& table);
 
-  // `fields` holds one field per column of the definition. Raises when a fixed field has
-  // the wrong size or the row cannot fit a page.
+  // `fields` holds one field per column of the definition. A long value by reference is
+  // stored out of line: the caller reads whole those it would have the row hold. Raises when
+  // a fixed field has the wrong size or the row cannot fit a page.
   void Encode(const std::vector<Field>& fields, const LongValueStore& store,
               std::vector<uint8_t>& row);
 
  private:
   size_t RowSize(const std::vector<Field>& fields, bool inline_long) const;
+  bool Inline(const Field& field, bool inline_long) const {
+    return inline_long && !field.by_reference && field.bytes.size() <= kMaxInlineLongValue;
+  }
 
   const Format& format_;
   const TableDefinition& table_;
@@ -44,6 +48,8 @@ class RowEncoder {
   size_t fixed_size_ = 0;
   size_t slot_count_ = 0;
   std::vector<size_t> by_slot_;  // column index per variable slot, or SIZE_MAX for none
+  std::vector<uint8_t> mask_;
+  std::vector<size_t> starts_;
 };
 
 }  // namespace vintrel::jet

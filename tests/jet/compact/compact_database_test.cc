@@ -321,5 +321,24 @@ TEST_F(CompactDamageTest, GarbageInADefinitionIsRefusedAndInDerivedPagesRepaired
   }
 }
 
+// A long value that cannot be read loses its row, as a row that does not read does: refused,
+// or left out when salvaging. The row's long values are all read as it is hashed, before any
+// of it is written, so the loss is the row alone.
+TEST_F(CompactDamageTest, ARowWhoseLongValueCannotBeReadIsLost) {
+  VINTREL_REQUIRE_FIXTURES();
+  std::vector<uint8_t> bytes = ReadBytes((testing::FixturesRoot() / "jet4" / "test2V2000.mdb").string());
+  // Page 59 holds a long value of the only row of MSP_PROJECTS.
+  std::fill_n(bytes.begin() + 59 * 4096, 4096, 0);
+  ScratchDirectory dir;
+  WriteBytes(dir.Path("damaged.mdb"), bytes);
+  const std::string refusal = ErrorOf(dir.Path("damaged.mdb"), dir.Path("refused.mdb"));
+  EXPECT_NE(refusal.find("MSP_PROJECTS"), std::string::npos) << refusal;
+  EXPECT_NE(refusal.find("would lose those rows"), std::string::npos) << refusal;
+  const CompactionFigures salvaged = CompactDatabase(dir.Path("damaged.mdb"), dir.Path("salvaged.mdb"), {.salvage = true});
+  ASSERT_EQ(salvaged.losses.size(), 1u);
+  EXPECT_EQ(salvaged.losses[0].table, u"MSP_PROJECTS");
+  EXPECT_TRUE(salvaged.losses[0].row.has_value()) << "the row is lost, not its page";
+}
+
 }  // namespace
 }  // namespace vintrel::jet

@@ -108,7 +108,8 @@ TEST(LongValueWriterTest, ValuesOfEverySizeReadBackWhole) {
 
 TEST(LongValueWriterTest, InlineValueKeepsItsBytesAfterTheHeader) {
   std::vector<uint8_t> value = Bytes(20, 9);
-  std::vector<uint8_t> stored = InlineLongValue(value);
+  std::vector<uint8_t> stored;
+  AppendInlineLongValue(value, stored);
   std::vector<uint8_t> out;
   PageCache* none = nullptr;
   BuiltFile file;
@@ -276,9 +277,9 @@ std::vector<Field> RoundTrip(const std::vector<Field>& fields, size_t* stored_ou
   std::vector<uint8_t> row;
   RowEncoder(kFormat, table).Encode(
       fields,
-      [&](size_t, std::span<const uint8_t> value) {
+      [&](size_t, const Field& field) {
         ++out_of_line;
-        return writer.Write(value);
+        return writer.Write(field.bytes);
       },
       row);
   writer.Flush();
@@ -325,7 +326,7 @@ TEST(RowEncoderTest, LongValuesMoveOutOfTheRowWhenLargeOrWhenTheRowIsFull) {
 TEST(RowEncoderTest, RejectsAFixedValueOfTheWrongSizeAndARowLargerThanAPage) {
   TableDefinition table = MixedTable();
   std::vector<uint8_t> row;
-  LongValueStore none = [](size_t, std::span<const uint8_t>) { return LongValueHeader{}; };
+  LongValueStore none = [](size_t, const Field&) { return LongValueHeader{}; };
   std::vector<Field> wrong = {Value(Bytes(3, 1)), Flag(false), Null(), Null(), Null()};
   EXPECT_THROW(RowEncoder(kFormat, table).Encode(wrong, none, row), JetError);
   std::vector<Field> huge = {Null(), Flag(false), Value(Bytes(4100, 1)), Null(), Null()};
