@@ -39,17 +39,20 @@ void WriteGlobalMap(const Format& format, PageOutput& output) {
   output.Write(kGlobalMapPage, page.bytes());
 }
 
-// A table whose definition cannot be read has rows nobody can read: refused, or, salvaging,
-// left out of the copy with its catalog row (returned), and recorded as a loss.
-std::vector<uint32_t> LeaveOutUnreadableTables(Database& source, std::vector<CatalogEntry>& catalog,
-                                               const CompactionOptions& options, CompactionFigures& figures) {
-  std::vector<uint32_t> left_out;
+// Every table's definition, read once for the whole copy. A table whose definition cannot be
+// read has rows nobody can read: refused, or, salvaging, left out of the copy with its catalog
+// row (added to `left_out`), and recorded as a loss.
+std::map<uint32_t, TableDefinition> ReadDefinitions(Database& source, std::vector<CatalogEntry>& catalog,
+                                                    const CompactionOptions& options, CompactionFigures& figures,
+                                                    std::vector<uint32_t>& left_out) {
+  std::map<uint32_t, TableDefinition> definitions;
   std::erase_if(catalog, [&](const CatalogEntry& entry) {
-    if (entry.type != kCatalogLocalTable || entry.definition_page() == kCatalogPage) return false;
+    if (entry.type != kCatalogLocalTable) return false;
     try {
-      source.ReadTable(entry.definition_page());
+      definitions.emplace(entry.definition_page(), source.ReadTable(entry.definition_page()));
       return false;
     } catch (const DamagedError& error) {
+      if (entry.definition_page() == kCatalogPage) throw;
       LostRows lost{entry.name, entry.definition_page(), std::nullopt, true, 0, {}, error.damage()};
       if (!options.salvage) throw RowsLostError(std::move(lost));
       figures.losses.push_back(std::move(lost));
@@ -57,7 +60,7 @@ std::vector<uint32_t> LeaveOutUnreadableTables(Database& source, std::vector<Cat
       return true;
     }
   });
-  return left_out;
+  return definitions;
 }
 
 }  // namespace
@@ -68,7 +71,8 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output, const
   figures.source_pages = source.pages().page_count();
 
   std::vector<CatalogEntry> catalog = source.ReadCatalog();
-  std::vector<uint32_t> left_out = LeaveOutUnreadableTables(source, catalog, options, figures);
+  std::vector<uint32_t> left_out;
+  const std::map<uint32_t, TableDefinition> definitions = ReadDefinitions(source, catalog, options, figures, left_out);
   // The loss table takes a page number past the source's, so that it is written last, when
   // every loss is known.
   const uint32_t loss_table_page = source.pages().page_count();
@@ -94,7 +98,7 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output, const
       figures.content[names[old_page]] = WriteLossTable(figures.losses, new_page, output, maps);
       continue;
     }
-    TableToCopy table{names[old_page], old_page, new_page};
+    TableToCopy table{names[old_page], definitions.at(old_page), new_page};
     if (old_page == kCatalogPage) {
       table.left_out = left_out;
       if (options.record_losses) {

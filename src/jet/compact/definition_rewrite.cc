@@ -12,20 +12,25 @@
 
 namespace vintrel::jet {
 
-void RewriteDefinition(const CopyContext& copy, const CopiedRows& rows, DefinitionBlock& block) {
+void SetRowMaps(const Format& format, MapRows& maps, uint64_t rows, const std::vector<uint32_t>& data_pages,
+                std::optional<uint32_t> open_page, const std::map<uint16_t, LongValueWriter>& long_values,
+                DefinitionBlock& block) {
   std::vector<uint32_t> with_room;
-  if (rows.open_page) with_room.push_back(*rows.open_page);
-  SetTableFields(block, copy.format, static_cast<uint32_t>(rows.count),
-                 copy.maps.AddMapOf(rows.data_pages), copy.maps.AddMapOf(with_room));
+  if (open_page) with_room.push_back(*open_page);
+  SetTableFields(block, format, static_cast<uint32_t>(rows), maps.AddMapOf(data_pages), maps.AddMapOf(with_room));
   for (size_t i = 0; i < block.long_value_maps.size(); ++i) {
-    auto found = rows.long_values.find(block.long_value_maps[i].column_number);
+    auto found = long_values.find(block.long_value_maps[i].column_number);
     std::vector<uint32_t> pages, open;
-    if (found != rows.long_values.end()) {
+    if (found != long_values.end()) {
       pages = found->second.pages();
       if (auto page = found->second.open_page()) open.push_back(*page);
     }
-    SetLongValueMaps(block, i, copy.maps.AddMapOf(pages), copy.maps.AddMapOf(open));
+    SetLongValueMaps(block, i, maps.AddMapOf(pages), maps.AddMapOf(open));
   }
+}
+
+void RewriteDefinition(const CopyContext& copy, const CopiedRows& rows, DefinitionBlock& block) {
+  SetRowMaps(copy.format, copy.maps, rows.count, rows.data_pages, rows.open_page, rows.long_values, block);
   for (const auto& written : rows.long_values) {
     const uint16_t column = written.first;
     bool mapped = std::any_of(

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "jet/coding.h"
+#include "jet/compact/definition_rewrite.h"
 #include "jet/pages/data_page_builder.h"
 #include "jet/pages/definition_builder.h"
 #include "jet/pages/long_value_writer.h"
@@ -137,23 +138,14 @@ TableDigest WriteLossTable(const std::vector<LostRows>& losses, uint32_t definit
     }
     page->Add(bytes);
   }
-  std::vector<uint32_t> with_room;
+  std::optional<uint32_t> with_room;
   if (page) {
     output.Write(page->number(), page->bytes());
-    if (page->Room() > 0) with_room.push_back(page->number());
+    if (page->Room() > 0) with_room = page->number();
   }
+  for (auto& [column, writer] : long_values) writer.Flush();
   DefinitionBlock block = BuildJet4Definition(table);
-  SetTableFields(block, format, static_cast<uint32_t>(digest.rows), maps.AddMapOf(data_pages), maps.AddMapOf(with_room));
-  for (size_t i = 0; i < block.long_value_maps.size(); ++i) {
-    std::vector<uint32_t> pages, open;
-    auto written = long_values.find(block.long_value_maps[i].column_number);
-    if (written != long_values.end()) {
-      written->second.Flush();
-      pages = written->second.pages();
-      if (auto open_page = written->second.open_page()) open.push_back(*open_page);
-    }
-    SetLongValueMaps(block, i, maps.AddMapOf(pages), maps.AddMapOf(open));
-  }
+  SetRowMaps(format, maps, digest.rows, data_pages, with_room, long_values, block);
   WriteDefinitionPages(format, block, definition_page, output);
   return digest;
 }

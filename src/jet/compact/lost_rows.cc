@@ -76,15 +76,12 @@ std::optional<std::string> GuidFromKey(const std::vector<uint8_t>& key, size_t& 
   ++at;
   auto second = TakeBytes(key, at, 9, ascending);
   if (!second) return std::nullopt;
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string text = "{";
-  for (size_t i = 0; i < 16; ++i) {
-    const uint8_t b = i < 8 ? (*first)[i] : (*second)[i - 8];
-    if (i == 4 || i == 6 || i == 8 || i == 10) text += '-';
-    text += kHex[b >> 4];
-    text += kHex[b & 15];
-  }
-  return text + "}";
+  // Text order has the first three groups big-endian; as stored they are little-endian.
+  const std::vector<uint8_t>& text = *first;
+  const std::array<uint8_t, 16> stored = {text[3], text[2], text[1], text[0], text[5], text[4], text[7], text[6],
+                                          (*second)[0], (*second)[1], (*second)[2], (*second)[3],
+                                          (*second)[4], (*second)[5], (*second)[6], (*second)[7]};
+  return FormatGuid(stored);
 }
 
 std::optional<std::string> SegmentValue(const Column& column, const std::vector<uint8_t>& key, size_t& at,

@@ -154,17 +154,13 @@ class RowCopier {
     };
     uint64_t named = 0;
     while (next_entry()) {
-      try {
-        PageRef keep;
-        ByteView row = RowNamed(entry, primary, keep);
-        DecodeRow(pages, source_format_, source_, row, var_offsets, fields, long_values_);
-      } catch (const DamagedError& e) {
-        throw IndexMismatch(primary, "it names a row that cannot be read: " + e.damage());
-      }
       ++named;
       if (Dropped(OldPointer(entry))) continue;
       uint64_t hash;
       try {
+        PageRef keep;
+        ByteView row = RowNamed(entry, primary, keep);
+        DecodeRow(pages, source_format_, source_, row, var_offsets, fields, long_values_);
         hash = Prepare(fields);
       } catch (const DamagedError& e) {
         throw IndexMismatch(primary, "it names a row that cannot be read: " + e.damage());

@@ -51,7 +51,7 @@ std::string Rebuilt(const std::u16string& table, const TableDefinition& definiti
 
 CopiedTable CopyTable(Database& source, const TableToCopy& table, const Renumbering& renumbering,
                       const Format& format, bool salvage, PageOutput& output, MapRows& maps) {
-  const TableDefinition definition = source.ReadTable(table.source_page);
+  const TableDefinition& definition = table.definition;
   const bool converting = format.version != source.format().version;
   const TableDefinition stored = converting ? Jet4Definition(definition) : definition;
   std::optional<TextConversion> text;
@@ -81,7 +81,7 @@ CopiedTable CopyTable(Database& source, const TableToCopy& table, const Renumber
   std::vector<LostRows> dropped_losses;
   for (;;) {
     DefinitionBlock block = converting ? BuildJet4Definition(stored)
-                                       : ReadDefinitionBlock(source.pages(), format, table.source_page);
+                                       : ReadDefinitionBlock(source.pages(), format, definition.page);
     std::vector<LostRows> losses;
     const CopyContext copy{source,   definition,  table.name, format, stored,   text ? &*text : nullptr,
                            table.copy_page, renumbering, id_columns, survey, salvage ? &losses : nullptr,

@@ -30,7 +30,7 @@ struct CopiedTable {
 
 struct TableToCopy {
   std::u16string name;
-  uint32_t source_page;  // of its definition
+  const TableDefinition& definition;  // in the source
   uint32_t copy_page;
   // The catalog's copy leaves out the rows of tables that are not copied and gains the row of
   // a table the copy adds: source row pointers, and rows as the source stores them.
