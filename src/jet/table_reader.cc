@@ -89,13 +89,15 @@ void DecodeRow(PageCache& pages, const Format& format, const TableDefinition& ta
       data = row.Sub(start, end - start);
     }
     field.null = false;
-    if (column.long_value() && long_values == LongValues::kWhole) {
+    if (!column.long_value()) {
+      field.bytes.assign(data.bytes().begin(), data.bytes().end());
+    } else if (long_values == LongValues::kWhole) {
       ReadLongValue(pages, format, data, field.bytes);
     } else {
       // A long value's header is checked here, where its row's page can be named.
-      if (column.long_value()) LongValuePieces header_checked(pages, format, data);
+      LongValuePieces header_checked(pages, format, data);
       field.bytes.assign(data.bytes().begin(), data.bytes().end());
-      field.by_reference = column.long_value();
+      field.by_reference = true;
     }
   }
 }

@@ -214,19 +214,6 @@ class Checker {
     return found;
   }
 
-  // The data pages that name `table` as their owner, as a compaction finds a table's rows
-  // when its usage map does not read.
-  std::vector<uint32_t> PagesNaming(uint32_t table) {
-    std::vector<uint32_t> found;
-    for (uint32_t page = 0; page < pages_.page_count(); ++page) {
-      PageRef ref = pages_.Get(page, "data page");
-      if (ref->type() == PageType::kData && ref->View("data page").U32(format_.data_table_page) == table) {
-        found.push_back(page);
-      }
-    }
-    return found;
-  }
-
   // Whether a page a map lists is plainly something other than what the map says: then the
   // map is wrong, not the page.
   bool Recognised(uint32_t page, const Page& read) const {
@@ -255,7 +242,7 @@ class Checker {
     } catch (const JetError& error) {
       Fault(Remedy::kRepaired, name + "'s usage map: " + error.what() +
                                    " (its data pages are found by the owner they name)");
-      listed = PagesNaming(table.page);
+      listed = DataPagesOwnedBy(pages_, format_, table.page);  // as a compaction finds them
     }
     const PageOwner data = {PageUse::kTableData, table.page, 0};
     std::vector<uint32_t> own;
