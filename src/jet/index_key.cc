@@ -352,4 +352,12 @@ void IndexKeyEncoder::AppendText(const std::vector<uint8_t>& stored, bool ascend
   key.push_back(kEndOfValue);
 }
 
+bool IsAllNullKey(const RealIndex& index, std::span<const uint8_t> key) {
+  if (key.size() != index.columns.size()) return false;
+  for (size_t i = 0; i < key.size(); ++i) {
+    if (key[i] != (index.columns[i].ascending ? kAscendingNull : kDescendingNull)) return false;
+  }
+  return true;
+}
+
 }  // namespace vintrel::jet

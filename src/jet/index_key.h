@@ -28,6 +28,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -65,5 +66,10 @@ class IndexKeyEncoder {
   std::vector<uint8_t> unprintable_;
   std::vector<uint8_t> kana_;  // each kana's size mark
 };
+
+// True for a stored key of `index` made of nulls alone: each segment its direction's null
+// flag, and nothing else (every value takes more than its flag byte). Jet lets any number of
+// rows share such a key in a unique index.
+bool IsAllNullKey(const RealIndex& index, std::span<const uint8_t> key);
 
 }  // namespace vintrel::jet

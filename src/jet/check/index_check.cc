@@ -7,20 +7,12 @@
 
 #include "jet/check/report_text.h"
 #include "jet/coding.h"
+#include "jet/index_key.h"
 #include "jet/jet_error.h"
 #include "jet/pages/index_page.h"
 
 namespace vintrel::jet {
 namespace {
-
-// An all-null key is each column's null flag alone; every value takes more than one byte.
-bool AllNullKey(const std::vector<uint8_t>& key, const RealIndex& index) {
-  if (key.size() != index.columns.size()) return false;
-  for (size_t i = 0; i < key.size(); ++i) {
-    if (key[i] != (index.columns[i].ascending ? 0x00 : 0xFF)) return false;
-  }
-  return true;
-}
 
 // The pages of the tree; faults of its links go to `faults`.
 std::set<uint32_t> WalkTree(PageCache& pages, const Format& format, const std::string& what, uint32_t root,
@@ -96,7 +88,7 @@ IndexFindings CheckIndex(PageCache& pages, const Format& format, const std::stri
     }
     // Stored keys tell equal values apart only where computed ones are not compared.
     if (!first && !compared && index.unique() && previous.size() == current.size() &&
-        std::equal(entry.key.begin(), entry.key.end(), previous.begin()) && !AllNullKey(entry.key, index) &&
+        std::equal(entry.key.begin(), entry.key.end(), previous.begin()) && !IsAllNullKey(index, entry.key) &&
         shared++ == 0) {
       first_shared = row;
     }

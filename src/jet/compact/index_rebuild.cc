@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "jet/compact/unique_keys.h"
+#include "jet/index_key.h"
 #include "jet/jet_error.h"
 #include "jet/pages/index_builder.h"
 
@@ -20,16 +21,6 @@ namespace {
 constexpr size_t kIndexBatch = 1 << 16;
 // What follows the key in a computed entry: the new row pointer, then the source's.
 constexpr size_t kComputedPointers = 8;
-
-// A key of nulls alone: each segment the null flag of its direction. Rows with such keys do
-// not break a unique index.
-bool AllNullKey(const RealIndex& index, std::span<const uint8_t> key) {
-  if (key.size() != index.columns.size()) return false;
-  for (size_t i = 0; i < key.size(); ++i) {
-    if (key[i] != (index.columns[i].ascending ? 0x00 : 0xFF)) return false;
-  }
-  return true;
-}
 
 class IndexBuild {
  public:
@@ -90,7 +81,7 @@ class IndexBuild {
   void Add(size_t index, IndexBuilder& builder, std::span<const uint8_t> key, uint32_t pointer, uint32_t old_pointer) {
     const RealIndex& real = table_.real_indexes[index];
     if (real.unique() && has_previous_ && std::equal(key.begin(), key.end(), previous_.begin(), previous_.end()) &&
-        !AllNullKey(real, key)) {
+        !IsAllNullKey(real, key)) {
       if (copy_.text) RaiseRepeatedKey(copy_, index, key);
       Duplicate(index, key, old_pointer);
       return;
