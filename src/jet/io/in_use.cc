@@ -39,11 +39,7 @@ DirectoryStream OpenDirectory(int fd) {
 }
 
 bool HasRecordLock(int fd, const std::string& path) {
-  struct flock probe = {};
-  probe.l_type = F_WRLCK;
-  probe.l_whence = SEEK_SET;
-  probe.l_start = 0;
-  probe.l_len = 0;
+  struct flock probe = AllBytes(F_WRLCK);
   if (::fcntl(fd, F_OFD_GETLK, &probe) != 0) RaisePathError("test the locks of", path, errno);
   return probe.l_type != F_UNLCK;
 }

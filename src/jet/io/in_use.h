@@ -8,6 +8,8 @@
 //     writing.
 #pragma once
 
+#include <fcntl.h>
+
 #include <string>
 
 namespace vintrel::jet {
@@ -16,5 +18,15 @@ namespace vintrel::jet {
 // (classic or open-file-description) on any byte of the file or of its lock file, or, among
 // the processes whose /proc entries this user may read, holds the file open for writing.
 bool InUseByAnotherProgram(int fd, const std::string& path);
+
+// A record lock of `type` over every byte of a file, past its end included (length 0).
+inline struct flock AllBytes(short type) {
+  struct flock lock = {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;
+  return lock;
+}
 
 }  // namespace vintrel::jet

@@ -26,11 +26,7 @@ namespace {
 bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 
 void LockAllBytesForReading(int fd, const std::string& path) {
-  struct flock lock = {};
-  lock.l_type = F_RDLCK;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = 0;
-  lock.l_len = 0;
+  struct flock lock = AllBytes(F_RDLCK);
   if (::fcntl(fd, F_OFD_SETLK, &lock) == 0) return;
   if (errno == EAGAIN || errno == EACCES) RaiseInUse(path);
   RaisePathError("lock", path, errno);
