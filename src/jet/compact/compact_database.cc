@@ -76,8 +76,9 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output, const
   // The loss table takes a page number past the source's, so that it is written last, when
   // every loss is known.
   const uint32_t loss_table_page = source.pages().page_count();
+  const std::u16string loss_table_name = LossTableName(catalog);
   if (options.record_losses) {
-    catalog.push_back({static_cast<int32_t>(loss_table_page), 0, std::u16string(kLossTableName), kCatalogLocalTable, 0, 0});
+    catalog.push_back({static_cast<int32_t>(loss_table_page), 0, loss_table_name, kCatalogLocalTable, 0, 0});
   }
   Renumbering renumbering(catalog);
   output.Reserve(0);
@@ -105,7 +106,7 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output, const
         const auto own = std::find_if(catalog.begin(), catalog.end(), [](const CatalogEntry& entry) {
           return entry.type == kCatalogLocalTable && entry.definition_page() == kCatalogPage;
         });
-        table.added.push_back(LossCatalogRow(source, own->row, static_cast<int32_t>(loss_table_page), Now()));
+        table.added.push_back(LossCatalogRow(source, own->row, static_cast<int32_t>(loss_table_page), loss_table_name, Now()));
       }
     }
     CopiedTable copied = CopyTable(source, table, renumbering, format, options.salvage, output, maps);

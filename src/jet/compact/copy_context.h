@@ -39,6 +39,10 @@ struct CopyContext {
   MapRows& maps;
 };
 
+// Rows the copy adds have no source place: the row copy gives them pointers counting down
+// from UINT32_MAX, past any page of a source.
+inline bool IsAddedRow(uint32_t pointer, size_t added_rows) { return pointer > UINT32_MAX - added_rows; }
+
 // The source row an index entry names: the key under which the row copy records its move.
 inline uint32_t OldPointer(const IndexEntry& entry) {
   return PackRowPointer(entry.data_page, entry.data_row);

@@ -14,6 +14,7 @@
 #include "jet/index_key.h"
 #include "jet/jet_error.h"
 #include "jet/pages/index_builder.h"
+#include "text/utf.h"
 
 namespace vintrel::jet {
 namespace {
@@ -62,16 +63,22 @@ class IndexBuild {
     return false;
   }
 
-  // The later of two rows with one key in a unique index is lost.
+  // The later of two rows with one key in a unique index is lost. A row the copy adds comes
+  // after the source's, and cannot be left out: the copy would not be what was asked for.
   void Duplicate(size_t index, std::span<const uint8_t> key, uint32_t old_pointer) {
+    const std::string reason = "its key is another row's in the unique index " + RealIndexName(table_, index);
+    const std::vector<uint8_t> bytes(key.begin(), key.end());
+    const std::optional<std::string> values = DescribeKey(table_, table_.real_indexes[index], bytes);
+    if (IsAddedRow(old_pointer, copy_.added.size())) {
+      RaiseDamaged("table definition", copy_.source_table.page,
+                   "the row the copy adds to table " + ToUtf8(copy_.name) + " cannot be added: " + reason +
+                       (values ? " (" + *values + ")" : ""));
+    }
     const RowPointer at = RowPointer::FromU32(old_pointer);
     LostRows lost = NamedRows(copy_.source, copy_.source_table, at.page, at.row);
     lost.table = copy_.name;
-    lost.reason = "its key is another row's in the unique index " + RealIndexName(table_, index);
-    const std::vector<uint8_t> bytes(key.begin(), key.end());
-    if (std::optional<std::string> values = DescribeKey(table_, table_.real_indexes[index], bytes)) {
-      lost.keys = {*values};
-    }
+    lost.reason = reason;
+    if (values) lost.keys = {*values};
     if (!copy_.losses) throw RowsLostError(std::move(lost));
     copy_.losses->push_back(std::move(lost));
     duplicates_.push_back(old_pointer);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "jet/coding.h"
@@ -83,7 +84,22 @@ void PutDate(Field& field, double days) {
 
 }  // namespace
 
-std::vector<Field> LossCatalogRow(Database& source, uint32_t model, int32_t id, double now) {
+std::u16string LossTableName(const std::vector<CatalogEntry>& catalog) {
+  auto fold = [](std::u16string name) {
+    for (char16_t& c : name) {
+      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    }
+    return name;
+  };
+  std::set<std::u16string> taken;
+  for (const CatalogEntry& entry : catalog) taken.insert(fold(entry.name));
+  std::u16string name(kLossTableName);
+  for (int suffix = 2; taken.contains(fold(name)); ++suffix) name = std::u16string(kLossTableName) + FromUtf8(std::to_string(suffix));
+  return name;
+}
+
+std::vector<Field> LossCatalogRow(Database& source, uint32_t model, int32_t id, const std::u16string& name,
+                                  double now) {
   const TableDefinition catalog = source.ReadTable(kCatalogPage);
   TableReader reader(source.pages(), source.format(), catalog);
   std::vector<Field> row;
@@ -97,7 +113,6 @@ std::vector<Field> LossCatalogRow(Database& source, uint32_t model, int32_t id, 
     if (column.name == u"Id") {
       row[c] = LongField(static_cast<uint32_t>(id));
     } else if (column.name == u"Name") {
-      const std::u16string name(kLossTableName);
       row[c].bytes = source.text().unicode() ? EncodeJet4Text(name, column.compressed_text)
                                              : std::vector<uint8_t>(name.begin(), name.end());
     } else if (column.name == u"DateCreate" || column.name == u"DateUpdate") {

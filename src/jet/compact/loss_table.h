@@ -27,10 +27,16 @@ namespace vintrel::jet {
 
 inline constexpr std::u16string_view kLossTableName = u"MSysCompactError";
 
+// The table's name in the copy: kLossTableName, or, when an object of `catalog` already has
+// that name (a database salvaged before), the first of kLossTableName followed by 2, 3, ...
+// that none has. Names are compared without regard to ASCII case, as Jet's keys compare them.
+std::u16string LossTableName(const std::vector<CatalogEntry>& catalog);
+
 // The catalog's row for the table, as the source stores catalog rows (so that the catalog's
 // copy takes it like the others): a copy of the catalog's own row (at row pointer `model`),
-// with `id` and the name in its place, created and updated `now`, without properties.
-std::vector<Field> LossCatalogRow(Database& source, uint32_t model, int32_t id, double now);
+// with `id` and `name` in their place, created and updated `now`, without properties.
+std::vector<Field> LossCatalogRow(Database& source, uint32_t model, int32_t id, const std::u16string& name,
+                                  double now);
 
 // Writes the table's rows and its definition at `definition_page` of the copy; returns what
 // the copy's digest must find in it.

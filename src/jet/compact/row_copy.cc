@@ -99,7 +99,6 @@ class RowCopier {
     } else {
       CopyInStorageOrder();
     }
-    // Added rows have no source place; each gets a pointer past any page of the source.
     uint32_t unplaced = UINT32_MAX;
     for (std::vector<Field> fields : copy_.added) {
       const uint64_t hash = Prepare(fields);

@@ -338,6 +338,12 @@ TEST_F(CompactDamageTest, ARowWhoseLongValueCannotBeReadIsLost) {
   ASSERT_EQ(salvaged.losses.size(), 1u);
   EXPECT_EQ(salvaged.losses[0].table, u"MSP_PROJECTS");
   EXPECT_TRUE(salvaged.losses[0].row.has_value()) << "the row is lost, not its page";
+
+  // Salvaged again, the first record of losses keeps its name and the new one takes the next.
+  const CompactionFigures again =
+      CompactDatabase(dir.Path("salvaged.mdb"), dir.Path("again.mdb"), {.salvage = true, .record_losses = true});
+  EXPECT_EQ(again.content.at(u"MSysCompactError").rows, 1u);
+  EXPECT_EQ(again.content.count(u"MSysCompactError2"), 1u);
 }
 
 }  // namespace
