@@ -12,7 +12,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // factory and COM itself.
     const vintrel::ComApartment apartment;
     vintrel::ComObjectFactory objects;
-    vintrel::FrmMain frmMain(objects, instance);
+    vintrel::frmMain frmMain(objects, instance);
     frmMain.Show(showCommand);
     return vintrel::RunMessageLoop(frmMain);
   } catch (const vintrel::RaisedError& failure) {

@@ -1,5 +1,6 @@
-// Every damaged-structure message is built here, in one form, so that a user's report always
-// names the kind of structure and the page where reading stopped.
+// Every message of damage found at a known page is built here, in one form, so that a user's
+// report names the kind of structure and the page where reading stopped. Damage met where no
+// page is known (a value handed on from a row) is a DamagedError with its own text.
 #include "jet/jet_error.h"
 
 namespace vintrel::jet {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "jet/jet_error.h"
 #include "jet/value_format.h"
 
 namespace vintrel::jet {
@@ -16,7 +17,7 @@ namespace {
 ByteView FixedValue(const Field& field, size_t size) {
   ByteView view(field.bytes, "row value", 0);
   if (field.bytes.size() < size) {
-    throw JetError("The database is damaged: a row holds " + std::to_string(field.bytes.size()) +
+    throw DamagedError("The database is damaged: a row holds " + std::to_string(field.bytes.size()) +
                    " bytes for a " + std::to_string(size) + "-byte value.");
   }
   return view;

@@ -106,7 +106,7 @@ class RowCopier {
     }
     if (moves_.Seal()) {
       if (by_primary_key) throw IndexMismatch(*primary, "two entries name the same row");
-      RaiseDamaged(kStructure, source_.page, "a row was read twice");
+      RaiseDamaged("table definition", source_.page, "a row was read twice");
     }
     if (data_page_) {
       copy_.output.Write(data_page_->number(), data_page_->bytes());

@@ -21,7 +21,7 @@ namespace {
 
 std::string CurrentDirectory() {
   char directory[PATH_MAX];
-  if (::getcwd(directory, sizeof directory) == nullptr) RaiseFileError(errno, ".");
+  if (::getcwd(directory, sizeof directory) == nullptr) RaiseWindowsFileError(".", errno);
   return directory;
 }
 
@@ -30,7 +30,7 @@ std::string CurrentDirectory() {
 PosixDirectoryLock::PosixDirectoryLock() {
   const std::string directory = CurrentDirectory();
   fd_ = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd_ < 0) RaiseFileError(errno, directory);
+  if (fd_ < 0) RaiseWindowsFileError(directory, errno);
   int locked;
   do {
     locked = ::flock(fd_, LOCK_EX | LOCK_NB);
@@ -39,7 +39,7 @@ PosixDirectoryLock::PosixDirectoryLock() {
     const int error = errno;
     ::close(fd_);
     if (error == EWOULDBLOCK) throw RaisedError(AnotherCompactionRunning(FromUtf8(directory)));
-    RaiseFileError(error, directory);
+    RaiseWindowsFileError(directory, error);
   }
 }
 

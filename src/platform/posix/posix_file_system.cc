@@ -23,7 +23,7 @@ std::string AbsolutePath(const std::u16string& path) {
   std::string name = ToUtf8(path);
   if (!name.empty() && name.front() == '/') return name;
   char directory[PATH_MAX];
-  if (::getcwd(directory, sizeof directory) == nullptr) RaiseFileError(errno, name);
+  if (::getcwd(directory, sizeof directory) == nullptr) RaiseWindowsFileError(name, errno);
   std::string absolute(directory);
   if (absolute.back() != '/') absolute += '/';
   return absolute + name;
@@ -37,7 +37,7 @@ bool IsRegularFile(const std::string& path, struct stat& info) {
 // not a regular file is not found.
 struct stat StatFile(const std::string& path) {
   struct stat info;
-  if (::stat(path.c_str(), &info) != 0) RaiseFileError(errno, path);
+  if (::stat(path.c_str(), &info) != 0) RaiseWindowsFileError(path, errno);
   if (!S_ISREG(info.st_mode)) throw RaisedError(u"File not found");
   return info;
 }
@@ -51,7 +51,7 @@ void RequireDeletable(const std::string& path, bool force) {
 
 void RemoveFile(const std::string& path, bool force) {
   RequireDeletable(path, force);
-  if (::unlink(path.c_str()) != 0) RaiseFileError(errno, path);
+  if (::unlink(path.c_str()) != 0) RaiseWindowsFileError(path, errno);
 }
 
 bool IsBareName(const std::string& name) {
@@ -66,17 +66,17 @@ bool IsBareName(const std::string& name) {
 bool TryRenameNoReplace(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno == EEXIST) return false;
-  if (errno != EINVAL && errno != ENOSYS) RaiseFileError(errno, from);
+  if (errno != EINVAL && errno != ENOSYS) RaiseWindowsFileError(from, errno);
   if (::link(from.c_str(), to.c_str()) != 0) {
     if (errno == EEXIST) return false;
-    RaiseFileError(errno, from);
+    RaiseWindowsFileError(from, errno);
   }
-  if (::unlink(from.c_str()) != 0) RaiseFileError(errno, from);
+  if (::unlink(from.c_str()) != 0) RaiseWindowsFileError(from, errno);
   return true;
 }
 
 void RenameNoReplace(const std::string& from, const std::string& to) {
-  if (!TryRenameNoReplace(from, to)) RaiseFileError(EEXIST, to);
+  if (!TryRenameNoReplace(from, to)) RaiseWindowsFileError(to, EEXIST);
 }
 
 // A damaged database whose copy lost rows goes to `<name>.damaged.mdb`, or the first of

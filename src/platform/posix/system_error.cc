@@ -27,7 +27,7 @@ bool DirectoryOfExists(std::string_view path) {
 
 }  // namespace
 
-void RaiseFileError(int error, std::string_view path) {
+void RaiseWindowsFileError(std::string_view path, int error) {
   switch (error) {
     case ENOENT:
       throw RaisedError(DirectoryOfExists(path) ? u"File not found" : u"Path not found");

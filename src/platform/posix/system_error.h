@@ -6,6 +6,6 @@
 namespace vintrel {
 
 // What a failed file operation on `path` raises for `error` (an errno value).
-[[noreturn]] void RaiseFileError(int error, std::string_view path);
+[[noreturn]] void RaiseWindowsFileError(std::string_view path, int error);
 
 }  // namespace vintrel

@@ -42,7 +42,7 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
 
 }  // namespace
 
-FrmMain::FrmMain(ObjectFactory& objects, HINSTANCE instance)
+frmMain::frmMain(ObjectFactory& objects, HINSTANCE instance)
     : CompactionHost(objects), instance_(instance) {
   HDC screen = ::GetDC(nullptr);
   dpiX_ = ::GetDeviceCaps(screen, LOGPIXELSX);
@@ -67,17 +67,17 @@ FrmMain::FrmMain(ObjectFactory& objects, HINSTANCE instance)
   Form_Load();
 }
 
-FrmMain::~FrmMain() {
+frmMain::~frmMain() {
   if (frmMain_ != nullptr) ::DestroyWindow(frmMain_);
 }
 
-void FrmMain::Show(int showCommand) {
+void frmMain::Show(int showCommand) {
   ::ShowWindow(frmMain_, showCommand);
   ::UpdateWindow(frmMain_);
   ::SetFocus(cmdLift_);
 }
 
-HWND FrmMain::CreateControl(const wchar_t* windowClass, const wchar_t* caption, DWORD style,
+HWND frmMain::CreateControl(const wchar_t* windowClass, const wchar_t* caption, DWORD style,
                             DWORD extendedStyle, int id, const form::TwipsRect& place) {
   HWND control = ::CreateWindowExW(
       extendedStyle, windowClass, caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style,
@@ -88,7 +88,7 @@ HWND FrmMain::CreateControl(const wchar_t* windowClass, const wchar_t* caption, 
   return control;
 }
 
-void FrmMain::CreateControls() {
+void frmMain::CreateControls() {
   buttonFont_.reset(::CreateFontW(
       -::MulDiv(form::kButtonFontHundredthsOfPoint, dpiY_, 72 * 100), 0, 0, 0,
       form::kButtonFontWeight, FALSE, FALSE, FALSE, form::kButtonFontCharset, OUT_DEFAULT_PRECIS,
@@ -112,7 +112,7 @@ void FrmMain::CreateControls() {
   ::SendMessageW(Text1_, EM_SETLIMITTEXT, 0, 0);
 }
 
-void FrmMain::AppendLog(const std::u16string& text) {
+void frmMain::AppendLog(const std::u16string& text) {
   DWORD selectionStart = 0;
   DWORD selectionEnd = 0;
   ::SendMessageW(Text1_, EM_GETSEL, reinterpret_cast<WPARAM>(&selectionStart),
@@ -126,30 +126,30 @@ void FrmMain::AppendLog(const std::u16string& text) {
   if (static_cast<size_t>(::GetWindowTextLengthW(Text1_)) != expected) RaiseComFailure(E_OUTOFMEMORY);
 }
 
-void FrmMain::ReportError(const std::u16string& description) {
+void frmMain::ReportError(const std::u16string& description) {
   // Style 16: the stop icon and an OK button. Should the box fail to show, there is nowhere
   // else to tell the user, so the run simply ends.
   ::MessageBoxW(frmMain_, ToWide(description).c_str(), Wide(form::kErrorTitle), MB_OK | MB_ICONSTOP);
 }
 
-void FrmMain::Form_Load() { ::SetWindowTextW(Text1_, L""); }
+void frmMain::Form_Load() { ::SetWindowTextW(Text1_, L""); }
 
-void FrmMain::cmdLift_Click() { RunCompaction(*this); }
+void frmMain::cmdLift_Click() { RunCompaction(*this); }
 
-void FrmMain::cmdExit_Click() { ::SendMessageW(frmMain_, WM_CLOSE, 0, 0); }
+void frmMain::cmdExit_Click() { ::SendMessageW(frmMain_, WM_CLOSE, 0, 0); }
 
-void FrmMain::Form_Unload() {
+void frmMain::Form_Unload() {
   engine.reset();
   fileSystem.reset();
 }
 
-void FrmMain::OnCommand(int controlId, int notification) {
+void frmMain::OnCommand(int controlId, int notification) {
   if (notification != BN_CLICKED) return;
   if (controlId == layout::kCmdLiftId) cmdLift_Click();
   if (controlId == layout::kCmdExitId) cmdExit_Click();
 }
 
-void FrmMain::OnActivate(bool active) {
+void frmMain::OnActivate(bool active) {
   if (!active) {
     HWND focus = ::GetFocus();
     if (focus != nullptr && ::IsChild(frmMain_, focus)) focus_ = focus;
@@ -160,13 +160,13 @@ void FrmMain::OnActivate(bool active) {
 
 // Raises nothing: every handler below either cannot fail or, as cmdLift_Click, traps its own
 // failures, since an exception must not unwind through the system's frames.
-LRESULT CALLBACK FrmMain::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK frmMain::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* form = static_cast<FrmMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    auto* form = static_cast<frmMain*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     form->frmMain_ = window;
     ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
   }
-  auto* form = reinterpret_cast<FrmMain*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* form = reinterpret_cast<frmMain*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (form == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
 
   switch (message) {

@@ -13,13 +13,13 @@
 
 namespace vintrel {
 
-class FrmMain final : public CompactionHost {
+class frmMain final : public CompactionHost {
  public:
   // Creates the window and its controls, hidden, and runs Form_Load. Raises when the window
   // cannot be created.
-  FrmMain(ObjectFactory& objects, HINSTANCE instance);
+  frmMain(ObjectFactory& objects, HINSTANCE instance);
   // Destroys the window if it is still open; currentFile is released here, with the object.
-  ~FrmMain() override;
+  ~frmMain() override;
 
   // Shows the window with the focus on cmdLift.
   void Show(int showCommand);

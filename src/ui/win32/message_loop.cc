@@ -5,7 +5,7 @@
 
 namespace vintrel {
 
-int RunMessageLoop(const FrmMain& frmMain) {
+int RunMessageLoop(const frmMain& frmMain) {
   MSG message;
   while (frmMain.IsOpen()) {
     const BOOL received = ::GetMessageW(&message, nullptr, 0, 0);

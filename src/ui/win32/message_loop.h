@@ -6,6 +6,6 @@
 namespace vintrel {
 
 // Delivers messages until the window is gone (or WM_QUIT arrives); returns the exit status.
-int RunMessageLoop(const FrmMain& frmMain);
+int RunMessageLoop(const frmMain& frmMain);
 
 }  // namespace vintrel
