@@ -58,7 +58,7 @@ class FrmMainTest : public ::testing::Test {
   void Click(HWND button) const { ::SendMessageW(button, BM_CLICK, 0, 0); }
 
   testing::ScriptedPlatform platform_;
-  std::unique_ptr<FrmMain> form_ = std::make_unique<FrmMain>(platform_, ::GetModuleHandleW(nullptr));
+  std::unique_ptr<frmMain> form_ = std::make_unique<frmMain>(platform_, ::GetModuleHandleW(nullptr));
 };
 
 TEST_F(FrmMainTest, WindowIsAFixedDialogFrameOfTheGivenClientSize) {

@@ -25,7 +25,7 @@ TEST(WholeRunTest, AFailedPassShowsItsDescriptionAndChangesNoFile) {
   ComObjectFactory objects;
   testing::MessageBoxWatcher watcher;
   {
-    FrmMain frmMain(objects, ::GetModuleHandleW(nullptr));
+    frmMain frmMain(objects, ::GetModuleHandleW(nullptr));
     frmMain.Show(SW_SHOWNORMAL);
     ::SendMessageW(::GetDlgItem(frmMain.window(), layout::kCmdLiftId), BM_CLICK, 0, 0);
 
