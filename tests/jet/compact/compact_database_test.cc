@@ -229,6 +229,18 @@ TEST(ContentComparisonTest, RowHashesTellValuesNullsFlagsAndLengthsApart) {
             RowHash({Field{false, false, {1}}, Field{false, false, {2, 3}}}));
 }
 
+// The check that stands between a wrong copy and the deleted source counts long values too:
+// one byte changed on a long-value page changes its table's digest.
+TEST(ContentComparisonTest, ALongValueOnItsOwnPageCounts) {
+  VINTREL_REQUIRE_FIXTURES();
+  std::vector<uint8_t> bytes = ReadBytes((testing::FixturesRoot() / "jet4" / "test2V2000.mdb").string());
+  const ContentDigest before = DigestContent(*Database::OpenBytes(bytes, "test2V2000.mdb"));
+  // Page 59 holds a long value of MSP_PROJECTS; the page's last byte is that value's last.
+  bytes[59 * 4096 + 4095] ^= 1;
+  const ContentDigest after = DigestContent(*Database::OpenBytes(bytes, "test2V2000.mdb"));
+  EXPECT_NE(before.at(u"MSP_PROJECTS"), after.at(u"MSP_PROJECTS"));
+}
+
 // A compaction killed at any moment leaves the destination either absent or whole, and no
 
 // No fixture holds a stale reference that a new table id takes, so one is made up here.

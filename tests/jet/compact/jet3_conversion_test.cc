@@ -14,6 +14,7 @@
 #include "jet/jet_error.h"
 #include "jet/pages/index_page.h"
 #include "jet/property_list.h"
+#include "jet/table_reader.h"
 #include "scratch_file.h"
 #include "text/utf.h"
 
@@ -48,11 +49,39 @@ KeysByIndex UserTableKeys(const std::string& path) {
   return keys;
 }
 
-// These Jet 3 fixtures have Jet 4 twins holding the same user tables, whose keys Jet 4 wrote.
-TEST(Jet3ConversionTest, ComputedKeysAreThoseJet4WroteForTheSameRows) {
+// The values of each user table's text and memo columns that Jet 4 may store compressed, as
+// stored (compressed or not), sorted, by table and column.
+using StoredText = std::map<std::string, std::vector<std::vector<uint8_t>>>;
+
+StoredText UserTableText(const std::string& path) {
+  auto database = Database::Open(path);
+  StoredText text;
+  for (const CatalogEntry& entry : database->ReadCatalog()) {
+    if (entry.type != kCatalogLocalTable || (entry.flags & kCatalogSystemFlags) != 0) continue;
+    const TableDefinition table = database->ReadTable(entry.definition_page());
+    TableReader reader(database->pages(), database->format(), table);
+    std::vector<Field> row;
+    while (reader.Next(row)) {
+      for (size_t c = 0; c < table.columns.size(); ++c) {
+        const auto type = static_cast<ColumnType>(table.columns[c].type);
+        if ((type != ColumnType::kText && type != ColumnType::kMemo) || !table.columns[c].compressed_text ||
+            row[c].null) {
+          continue;
+        }
+        text[ToUtf8(entry.name) + "." + ToUtf8(table.columns[c].name)].push_back(row[c].bytes);
+      }
+    }
+  }
+  for (auto& [column, values] : text) std::sort(values.begin(), values.end());
+  return text;
+}
+
+// These Jet 3 fixtures have Jet 4 twins holding the same user tables, whose keys Jet 4 wrote,
+// and whose text Jet 4 stored compressed where it could.
+TEST(Jet3ConversionTest, ComputedKeysAndStoredTextAreThoseJet4WroteForTheSameRows) {
   VINTREL_REQUIRE_FIXTURES();
   const std::filesystem::path root = testing::FixturesRoot();
-  size_t indexes = 0;
+  size_t indexes = 0, text_columns = 0;
   for (const char* name : {"testV", "indexTestV", "compIndexTestV", "delTestV", "overflowTestV"}) {
     ScratchDirectory dir;
     const std::string source = dir.Path("source.mdb"), copy = dir.Path("copy.mdb");
@@ -67,8 +96,17 @@ TEST(Jet3ConversionTest, ComputedKeysAreThoseJet4WroteForTheSameRows) {
       EXPECT_EQ(found->second, keys) << name << ": " << index;
       ++indexes;
     }
+    // The twins' authors turned compression off in some columns; the others must match.
+    const StoredText copy_text = UserTableText(copy);
+    for (const auto& [column, values] : UserTableText((root / "jet4" / (name + std::string("2000.mdb"))).string())) {
+      auto found = copy_text.find(column);
+      if (found == copy_text.end()) continue;
+      EXPECT_EQ(found->second, values) << name << ": " << column;
+      ++text_columns;
+    }
   }
   EXPECT_GT(indexes, 10u);
+  EXPECT_GT(text_columns, 10u);
 }
 
 // The primary key holds "a" and "abcdefg"; once the second value is "a" and six spaces, the
