@@ -162,15 +162,14 @@ TEST_F(IntegrityCheckTest, AnIndexRootSharedByTwoIndexesIsFound) {
   EXPECT_NE(Mentioning(report, "its usage map does not list exactly the pages of its tree"), nullptr);
 }
 
-TEST_F(IntegrityCheckTest, AKeyThatDoesNotMatchItsRowIsFound) {
-  // The last key of an index held on one leaf page, raised by one in its last byte: the
-  // entries keep their order and number, so only the key's value gives it away.
+// The last entry of an index held on one leaf page, patched where its bytes begin (after the
+// prefix it shares with the entry before) or end (before its row pointer).
+std::vector<uint8_t> PatchLastEntry(const std::vector<uint8_t>& copy, bool at_start, uint8_t value) {
   constexpr size_t kEntryMask = 27, kFirstEntry = 0x1E0, kPointer = 4;
-  auto database = Database::OpenBytes(copy_, "copy.mdb");
-  std::vector<uint8_t> bytes = copy_;
-  bool patched = false;
+  auto database = Database::OpenBytes(copy, "copy.mdb");
+  std::vector<uint8_t> bytes = copy;
   for (const CatalogEntry& entry : database->ReadCatalog()) {
-    if (entry.type != kCatalogLocalTable || patched) continue;
+    if (entry.type != kCatalogLocalTable) continue;
     for (const RealIndex& index : database->ReadTable(entry.definition_page()).real_indexes) {
       const IndexPage root = ReadIndexPage(database->pages(), database->format(), index.root_page);
       if (!root.leaf || root.next_page != 0 || root.entries.size() < 2) continue;
@@ -179,17 +178,28 @@ TEST_F(IntegrityCheckTest, AKeyThatDoesNotMatchItsRowIsFound) {
       for (size_t bit = 0; bit < (kFirstEntry - kEntryMask) * 8; ++bit) {
         if ((bytes[at + kEntryMask + bit / 8] >> (bit % 8)) & 1) ends.push_back(kFirstEntry + bit);
       }
-      uint8_t& last = bytes[at + ends.back() - kPointer - 1];
-      if (ends.back() - ends[ends.size() - 2] <= kPointer || last == 0xFF) continue;
-      ++last;
-      patched = true;
-      break;
+      if (ends.back() - ends[ends.size() - 2] <= kPointer) continue;
+      uint8_t& patched = bytes[at + (at_start ? ends[ends.size() - 2] : ends.back() - kPointer - 1)];
+      if (patched == value || (!at_start && patched == 0xFF)) continue;
+      patched = at_start ? value : patched + 1;
+      return bytes;
     }
   }
-  ASSERT_TRUE(patched);
-  const IntegrityReport report = Check(bytes);
-  ASSERT_EQ(report.faults.size(), 1u) << report.faults.front().text;
-  EXPECT_NE(Mentioning(report, "does not match the row's values"), nullptr);
+  ADD_FAILURE() << "no index on one leaf page";
+  return bytes;
+}
+
+TEST_F(IntegrityCheckTest, AKeyThatDoesNotMatchItsRowOrItsPlaceIsFound) {
+  // The last key raised by one in its last byte: the entries keep their order and number, so
+  // only the key's value gives it away.
+  const IntegrityReport changed = Check(PatchLastEntry(copy_, false, 0));
+  ASSERT_EQ(changed.faults.size(), 1u) << changed.faults.front().text;
+  EXPECT_NE(Mentioning(changed, "does not match the row's values"), nullptr);
+  // Its first own byte lowered below the entry before's: out of order, rebuilt by a compaction.
+  const IntegrityReport reordered = Check(PatchLastEntry(copy_, true, 0x00));
+  const Fault* fault = Mentioning(reordered, "entries are out of order");
+  ASSERT_NE(fault, nullptr) << (reordered.faults.empty() ? "sound" : reordered.faults.front().text);
+  EXPECT_EQ(fault->remedy, Remedy::kRepaired);
 }
 
 // In a Jet 4 copy and in a Jet 3 file alike: an index is rebuilt from the rows, a data page's

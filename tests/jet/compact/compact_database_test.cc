@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <span>
@@ -169,8 +170,36 @@ void WriteWithHeaderField(const std::string& fixture, size_t offset, uint16_t va
   WriteBytes(path, bytes);
 }
 
+// The first text column of table Table1 in testV1997.mdb with one field of its descriptor
+// changed: `set` is given the descriptor's bytes.
+void WriteWithTextColumn(const std::string& fixture, const std::function<void(uint8_t*)>& set,
+                         const std::string& path) {
+  std::vector<uint8_t> bytes = ReadBytes(fixture);
+  auto database = Database::OpenBytes(bytes, "testV1997.mdb");
+  for (const CatalogEntry& entry : database->ReadCatalog()) {
+    if (entry.name != u"Table1") continue;
+    const TableDefinition table = database->ReadTable(entry.definition_page());
+    const Column& text = *std::find_if(table.columns.begin(), table.columns.end(), [](const Column& c) {
+      return c.type == static_cast<uint8_t>(ColumnType::kText);
+    });
+    const size_t page = size_t{table.page} * kJet3Format.page_size;
+    const ByteView view(bytes, "table definition", table.page);
+    for (size_t at = page; at + kJet3Format.column_entry_size <= page + kJet3Format.page_size; ++at) {
+      if (bytes[at] == text.type && view.U16(at + kJet3Format.column_number) == text.number &&
+          view.U16(at + kJet3Format.column_sort_order) == text.sort_order &&
+          bytes[at + kJet3Format.column_flags] == text.flags) {
+        set(&bytes[at]);
+        WriteBytes(path, bytes);
+        return;
+      }
+    }
+  }
+  FAIL() << "no text column descriptor in Table1";
+}
+
 // Refused before anything is written when the definitions tell (a sort order other than
-// General, whose keys are the only ones known here), while copying when only the text does
+// General, whose keys are the only ones known here; a text column of fixed length, whose
+// doubled width would move the columns after it), while copying when only the text does
 // (bytes that code page 932 leaves undefined): either way nothing is left.
 TEST(CompactRefusalTest, JetThreeWithoutKnownKeysIsRefusedAndLeavesNothing) {
   VINTREL_REQUIRE_FIXTURES();
@@ -182,6 +211,16 @@ TEST(CompactRefusalTest, JetThreeWithoutKnownKeysIsRefusedAndLeavesNothing) {
   const std::vector<uint8_t> before = ReadBytes(file);
   EXPECT_EQ(ErrorOf(file, dir.Path("copy.mdb")), refused + "its sort order 1041 is not General (1033).");
   EXPECT_EQ(ReadBytes(file), before);
+  EXPECT_EQ(Entries(dir), (std::vector<std::string>{"source.mdb"}));
+
+  std::filesystem::remove(file);
+  WriteWithTextColumn(jet3 / "testV1997.mdb", [](uint8_t* column) { column[kJet3Format.column_sort_order] = 0x11; },
+                      file);
+  EXPECT_EQ(ErrorOf(file, dir.Path("copy.mdb")), refused + "table Table1: column A has the text sort order 1041.");
+  std::filesystem::remove(file);
+  WriteWithTextColumn(jet3 / "testV1997.mdb", [](uint8_t* column) { column[kJet3Format.column_flags] |= kColumnFixedLength; },
+                      file);
+  EXPECT_EQ(ErrorOf(file, dir.Path("copy.mdb")), refused + "table Table1: column A is text of fixed length.");
   EXPECT_EQ(Entries(dir), (std::vector<std::string>{"source.mdb"}));
 
   std::filesystem::remove(file);
