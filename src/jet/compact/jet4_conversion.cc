@@ -3,9 +3,9 @@
 // unknown here. Jet 4 compresses a memo value only up to 1024 characters.
 #include "jet/compact/jet4_conversion.h"
 
+#include "jet/compact/property_list.h"
 #include "jet/index_key.h"
 #include "jet/jet_error.h"
-#include "jet/property_list.h"
 #include "text/utf.h"
 
 namespace vintrel::jet {
