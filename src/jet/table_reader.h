@@ -1,20 +1,7 @@
 // Reads a table's rows in storage order: the data pages its usage map marks, in page
 // order, and the rows of each page in row order. Only one page's worth of state is held,
 // so a table of any size is read in constant memory (apart from the current row).
-//
-// Row layout (Jet 3 / Jet 4 widths):
-//
-//   0        (1/2) number of columns the row was written with
-//   1/2      fixed columns, each at its column's fixed offset
-//   ...      variable columns, in variable-slot order
-//   eod ..   [Jet 3: jump table] variable-offset table, stored last slot first, each entry
-//            (1/2) an offset from the row start; one more entry (eod) ends the last column
-//   end-m-w  (1/2) number of variable slots in the row
-//   end-m    null mask, (columns + 7) / 8 bytes, bit n set = column n holds a value;
-//            a Boolean column's value is its bit
-//
-// Jet 3 offsets are single bytes; its jump table (one byte per 256 bytes of row) lists, in
-// order, the first variable slot whose offset passes each further multiple of 256.
+// The rows are decoded by DecodeRow (pages/row_decoder.h).
 #pragma once
 
 #include <cstdint>
@@ -24,6 +11,7 @@
 
 #include "jet/pages/data_page.h"
 #include "jet/pages/field.h"
+#include "jet/pages/row_decoder.h"
 #include "jet/pages/table_definition.h"
 #include "jet/pages/usage_map.h"
 
@@ -67,10 +55,6 @@ class DataPageWalk {
   std::vector<uint32_t> foreign_pages_;
 };
 
-// How a row's long values are given: read whole, or by reference (Field::by_reference), for a
-// reader that passes them on piece by piece.
-enum class LongValues { kWhole, kByReference };
-
 class TableReader {
  public:
   TableReader(PageCache& pages, const Format& format, const TableDefinition& table,
@@ -106,10 +90,5 @@ std::optional<std::string> UsageMapDamage(PageCache& pages, const Format& format
 // map cannot be read. The pages the global map marks free are left out when it can be read:
 // a dropped table's pages can still name a definition page that a newer table took over.
 std::vector<uint32_t> DataPagesOwnedBy(PageCache& pages, const Format& format, uint32_t table);
-
-// Decodes one row's fields; exposed for tests and for readers of single rows.
-void DecodeRow(PageCache& pages, const Format& format, const TableDefinition& table,
-               const ByteView& row, std::vector<size_t>& var_offsets,
-               std::vector<Field>& fields, LongValues long_values = LongValues::kWhole);
 
 }  // namespace vintrel::jet

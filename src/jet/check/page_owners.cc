@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "jet/table_reader.h"
+
 namespace vintrel::jet {
 
 bool PageOwners::Claim(uint32_t page, const PageOwner& owner) {
@@ -31,9 +33,18 @@ class Claims {
     }
   }
 
-  // Claims the pages `map_row` marks whose type (and, for data pages, owner field) shows
+  // The pages of `table`'s rows are those the reader reads (DataPageWalk), so that the model
+  // holds what a compaction copies.
+  void ClaimData(const TableDefinition& table) {
+    ClaimMapStorage(database_.pages(), database_.format(), table.usage_map, table.page,
+                    [&](uint32_t page, const PageOwner& by) { Claim(page, by); });
+    DataPageWalk walk(database_.pages(), database_.format(), table);
+    while (walk.Next()) Claim(walk.page_number(), {PageUse::kTableData, table.page, 0});
+  }
+
+  // Claims the pages `map_row` marks whose type (and, for long values, owner field) shows
   // they really are what the map says.
-  void ClaimMapped(uint32_t map_row, const PageOwner& owner, uint32_t data_owner) {
+  void ClaimMapped(uint32_t map_row, const PageOwner& owner) {
     const UsageMap map = ClaimMapStorage(database_.pages(), database_.format(), map_row, owner.table,
                                          [&](uint32_t page, const PageOwner& by) { Claim(page, by); });
     uint32_t from = 0;
@@ -42,7 +53,7 @@ class Claims {
         RaiseDamaged("usage map", owner.table,
                      "it marks page " + std::to_string(*page) + " beyond the end of the file");
       }
-      if (Belongs(*page, owner.use, data_owner)) Claim(*page, owner);
+      if (Belongs(*page, owner.use)) Claim(*page, owner);
       if (*page == UINT32_MAX) break;
       from = *page + 1;
     }
@@ -51,14 +62,12 @@ class Claims {
   std::vector<PageOwner> Take() { return std::move(owners_).Take(); }
 
  private:
-  bool Belongs(uint32_t number, PageUse use, uint32_t data_owner) {
+  bool Belongs(uint32_t number, PageUse use) {
     PageRef page = database_.pages().Get(number, "usage map");
-    ByteView view = page->View("usage map");
     switch (use) {
-      case PageUse::kTableData:
       case PageUse::kLongValues:
         return page->type() == PageType::kData &&
-               view.U32(database_.format().data_table_page) == data_owner;
+               page->View("usage map").U32(database_.format().data_table_page) == kLongValueOwner;
       case PageUse::kIndex:
         return page->type() == PageType::kIndexLeaf ||
                page->type() == PageType::kIndexIntermediate;
@@ -82,13 +91,12 @@ std::vector<PageOwner> MapPageOwners(Database& database) {
     const uint32_t table_page = entry.definition_page();
     TableDefinition table = database.ReadTable(table_page);
     for (uint32_t page : table.pages) claims.Claim(page, {PageUse::kTableDefinition, table_page, 0});
-    claims.ClaimMapped(table.usage_map, {PageUse::kTableData, table_page, 0}, table_page);
+    claims.ClaimData(table);
     for (const LongValueMaps& maps : table.long_value_maps) {
-      claims.ClaimMapped(maps.usage_map, {PageUse::kLongValues, table_page, maps.column_number},
-                         kLongValueOwner);
+      claims.ClaimMapped(maps.usage_map, {PageUse::kLongValues, table_page, maps.column_number});
     }
     for (uint32_t i = 0; i < table.real_indexes.size(); ++i) {
-      claims.ClaimMapped(table.real_indexes[i].usage_map, {PageUse::kIndex, table_page, i}, 0);
+      claims.ClaimMapped(table.real_indexes[i].usage_map, {PageUse::kIndex, table_page, i});
     }
   }
   return claims.Take();

@@ -67,7 +67,9 @@ UsageMap ClaimMapStorage(PageCache& pages, const Format& format, uint32_t map_ro
 
 // The owners of every page as the definitions and usage maps tell them; only the pages of
 // a map whose type (and owner field) shows they are what the map says are claimed, as a
-// map can lag behind the reuse of a page. Raises on a page claimed twice.
+// map can lag behind the reuse of a page. A table's data pages are those DataPageWalk gives,
+// so a page its map marks that is of no page type raises, as it does for the reader. Raises
+// on a page claimed twice.
 std::vector<PageOwner> MapPageOwners(Database& database);
 
 }  // namespace vintrel::jet

@@ -73,6 +73,7 @@ CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output, const
   std::vector<CatalogEntry> catalog = source.ReadCatalog();
   std::vector<uint32_t> left_out;
   const std::map<uint32_t, TableDefinition> definitions = ReadDefinitions(source, catalog, options, figures, left_out);
+  if (source.format().version == Version::kJet3) RequireConvertible(source.header(), catalog, definitions);
   // The loss table takes a page number past the source's, so that it is written last, when
   // every loss is known.
   const uint32_t loss_table_page = source.pages().page_count();
@@ -130,7 +131,6 @@ CompactionFigures WriteVerifiedCopy(const SourceLock& lock, const std::string& d
                                     const CompactionOptions& options) {
   const std::string& source_path = lock.path();
   std::unique_ptr<Database> source = Database::Open(source_path);
-  if (source->format().version == Version::kJet3) RequireConvertible(*source, source_path);
   TemporaryFile temporary(destination_path);
   CompactionFigures figures;
   try {

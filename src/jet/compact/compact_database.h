@@ -42,7 +42,9 @@ struct CompactionOptions {
   bool record_losses = false;
 };
 
-// Writes the compacted copy of `source` through `output` and finishes the file.
+// Writes the compacted copy of `source` through `output` and finishes the file. A Jet 3
+// source that does not convert (RequireConvertible) raises UnsupportedError before anything
+// is written.
 CompactionFigures WriteCompactedCopy(Database& source, PageOutput& output, const CompactionOptions& options = {});
 
 // Compacts the locked source into a new file `destination_path`. The copy is written beside

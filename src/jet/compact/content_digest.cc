@@ -4,11 +4,11 @@
 
 #include <new>
 
+#include "jet/compact/property_list.h"
 #include "jet/jet_error.h"
 #include "jet/pages/data_page.h"
 #include "jet/pages/long_value.h"
 #include "jet/pages/usage_map.h"
-#include "jet/property_list.h"
 #include "jet/table_reader.h"
 #include "text/utf.h"
 

@@ -3,9 +3,9 @@
 // unknown here. Jet 4 compresses a memo value only up to 1024 characters.
 #include "jet/compact/jet4_conversion.h"
 
+#include "jet/compact/property_list.h"
 #include "jet/index_key.h"
 #include "jet/jet_error.h"
-#include "jet/property_list.h"
 #include "text/utf.h"
 
 namespace vintrel::jet {
@@ -29,32 +29,31 @@ TableDefinition Jet4Definition(const TableDefinition& jet3) {
   return table;
 }
 
-void RequireConvertible(Database& source, const std::string& path) {
-  const uint32_t sort_order = source.header().sort_order;
-  if (sort_order != kGeneralSortOrder) {
-    throw JetError(ConversionNotSupported(path, "its sort order " + std::to_string(sort_order) +
-                                                    " is not General (" +
-                                                    std::to_string(kGeneralSortOrder) + ")."));
+void RequireConvertible(const DatabaseHeader& header, const std::vector<CatalogEntry>& catalog,
+                        const std::map<uint32_t, TableDefinition>& definitions) {
+  if (header.sort_order != kGeneralSortOrder) {
+    throw UnsupportedError("its sort order " + std::to_string(header.sort_order) + " is not General (" +
+                           std::to_string(kGeneralSortOrder) + ").");
   }
-  for (const CatalogEntry& entry : source.ReadCatalog()) {
+  for (const CatalogEntry& entry : catalog) {
     if (entry.type != kCatalogLocalTable) continue;
-    const TableDefinition table = Jet4Definition(source.ReadTable(entry.definition_page()));
+    // What is checked is the same in the Jet 4 form, which the copy makes.
+    const TableDefinition& table = definitions.at(entry.definition_page());
     const std::string where = "table " + ToUtf8(entry.name) + ": ";
     for (const Column& column : table.columns) {
       const std::string named = where + "column " + ToUtf8(column.name);
       if (column.holds_text() && column.sort_order != kGeneralSortOrder) {
-        throw JetError(ConversionNotSupported(path, named + " has the text sort order " +
-                                                        std::to_string(column.sort_order) + "."));
+        throw UnsupportedError(named + " has the text sort order " + std::to_string(column.sort_order) + ".");
       }
       // Its doubled length would move the fixed columns after it.
       if (column.type == static_cast<uint8_t>(ColumnType::kText) && column.fixed()) {
-        throw JetError(ConversionNotSupported(path, named + " is text of fixed length."));
+        throw UnsupportedError(named + " is text of fixed length.");
       }
     }
     try {
       for (const RealIndex& index : table.real_indexes) IndexKeyEncoder(table, index);
     } catch (const UnsupportedError& e) {
-      throw JetError(ConversionNotSupported(path, where + e.what()));
+      throw UnsupportedError(where + e.what());
     }
   }
 }

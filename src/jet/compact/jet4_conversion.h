@@ -5,6 +5,8 @@
 // are computed from the values, since Jet 3 text keys are not Jet 4 keys.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,11 +21,13 @@ namespace vintrel::jet {
 // tables' text uncompressed).
 TableDefinition Jet4Definition(const TableDefinition& jet3);
 
-// Raises a JetError naming `path` and what is not supported unless every table of `source`
+// Raises UnsupportedError saying what is not supported unless every table of a Jet 3 source
 // converts: the database's and every text column's sort order must be General, no text
-// column may have a fixed length, and every index's keys must be computable. Reads
-// definitions only.
-void RequireConvertible(Database& source, const std::string& path);
+// column may have a fixed length, and every index's keys must be computable. `definitions`
+// are the tables' definitions as the copy reads them, by definition page, named by the
+// entries of `catalog`.
+void RequireConvertible(const DatabaseHeader& header, const std::vector<CatalogEntry>& catalog,
+                        const std::map<uint32_t, TableDefinition>& definitions);
 
 // The description of a conversion of `path` refused for `detail`.
 std::string ConversionNotSupported(const std::string& path, const std::string& detail);

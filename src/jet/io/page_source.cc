@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <bit>
@@ -10,7 +9,6 @@
 #include <optional>
 #include <utility>
 
-#include "jet/io/file_io.h"
 #include "jet/io/mapping_guard.h"
 #include "jet/jet_error.h"
 
@@ -137,19 +135,24 @@ void PageSource::Read(uint64_t offset, std::span<uint8_t> out) const {
   std::copy(bytes.begin(), bytes.end(), out.begin());
 }
 
-std::unique_ptr<PageSource> OpenFileSource(const std::string& path) {
-  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+// O_NONBLOCK: opening a FIFO or a device must not wait for a writer; only a regular file
+// goes on to be read.
+Descriptor OpenRegularFile(const std::string& path, struct stat& state) {
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!file.valid()) {
-    if (errno == ENOENT || errno == ENOTDIR) {
-      throw JetError("Could not find file '" + path + "'.");
-    }
+    if (errno == ENOENT || errno == ENOTDIR) throw JetError("Could not find file '" + path + "'.");
     RaisePathError("open", path, errno);
   }
-  struct stat info;
-  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(file.get(), &state) != 0 || !S_ISREG(state.st_mode)) {
     throw JetError("Could not open '" + path + "': not a regular file.");
   }
-  return std::make_unique<MappedFileSource>(file, static_cast<uint64_t>(info.st_size), path);
+  return file;
+}
+
+std::unique_ptr<PageSource> OpenFileSource(const std::string& path) {
+  struct stat state;
+  const Descriptor file = OpenRegularFile(path, state);
+  return std::make_unique<MappedFileSource>(file, static_cast<uint64_t>(state.st_size), path);
 }
 
 std::unique_ptr<PageSource> MemorySource(std::vector<uint8_t> bytes) {

@@ -2,11 +2,15 @@
 // or bytes in memory (the fuzzer and tests). Neither can write.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "jet/io/file_io.h"
 
 namespace vintrel::jet {
 
@@ -21,7 +25,12 @@ class PageSource {
   void Read(uint64_t offset, std::span<uint8_t> out) const;
 };
 
-// Raises JetError "Could not find file '<path>'." when the file does not exist.
+// Opens `path` read-only, and `state` from the open file, for the page source and the
+// source lock alike. Raises JetError "Could not find file '<path>'." when nothing is there,
+// and "Could not open '<path>': not a regular file." for a directory, FIFO or device.
+Descriptor OpenRegularFile(const std::string& path, struct stat& state);
+
+// Raises as OpenRegularFile does.
 std::unique_ptr<PageSource> OpenFileSource(const std::string& path);
 std::unique_ptr<PageSource> MemorySource(std::vector<uint8_t> bytes);
 

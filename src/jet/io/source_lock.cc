@@ -14,6 +14,7 @@
 #include <cerrno>
 
 #include "jet/io/in_use.h"
+#include "jet/io/page_source.h"
 #include "jet/jet_error.h"
 
 namespace vintrel::jet {
@@ -34,17 +35,8 @@ void LockAllBytesForReading(int fd, const std::string& path) {
 
 }  // namespace
 
-// O_NONBLOCK: opening a FIFO or a device must not wait for a writer; only a regular file
-// goes on to be read.
-SourceLock::SourceLock(const std::string& path)
-    : path_(path), file_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
-  if (!file_.valid()) {
-    if (errno == ENOENT || errno == ENOTDIR) throw JetError("Could not find file '" + path + "'.");
-    RaisePathError("open", path, errno);
-  }
-  if (::fstat(file_.get(), &taken_) != 0 || !S_ISREG(taken_.st_mode)) {
-    throw JetError("Could not open '" + path + "': not a regular file.");
-  }
+SourceLock::SourceLock(const std::string& path) : path_(path) {
+  file_ = OpenRegularFile(path, taken_);
   if (::flock(file_.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) RaiseInUse(path);
     RaisePathError("lock", path, errno);

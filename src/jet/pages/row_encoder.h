@@ -1,5 +1,5 @@
 // Lays out one table row in Jet 4 form from its decoded fields, the inverse of DecodeRow
-// (jet/table_reader.h, which also draws the layout):
+// (row_decoder.h, which also draws the layout):
 //
 //   (2) column count | fixed columns at their offsets | variable columns in slot order
 //   | (2) end of data | (2 each) slot offsets, last slot first | (2) slot count | null mask

@@ -10,10 +10,10 @@
 
 #include "fixtures.h"
 #include "jet/compact/compact_database.h"
+#include "jet/compact/property_list.h"
 #include "jet/database.h"
 #include "jet/jet_error.h"
 #include "jet/pages/index_page.h"
-#include "jet/property_list.h"
 #include "jet/table_reader.h"
 #include "scratch_file.h"
 #include "text/utf.h"

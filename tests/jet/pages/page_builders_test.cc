@@ -17,10 +17,10 @@
 #include "jet/pages/index_page.h"
 #include "jet/pages/long_value.h"
 #include "jet/pages/long_value_writer.h"
+#include "jet/pages/row_decoder.h"
 #include "jet/pages/row_encoder.h"
 #include "jet/pages/usage_map.h"
 #include "jet/pages/usage_map_builder.h"
-#include "jet/table_reader.h"
 #include "scratch_file.h"
 
 namespace vintrel::jet {

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "jet/jet_error.h"
+#include "jet/pages/data_page.h"
 #include "jet/pages/index_page.h"
 #include "jet/pages/long_value.h"
+#include "jet/pages/row_decoder.h"
 #include "jet/pages/usage_map.h"
-#include "jet/table_reader.h"
 
 namespace vintrel::jet {
 namespace {

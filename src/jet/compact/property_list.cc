@@ -1,6 +1,6 @@
 // The list is rewritten chunk by chunk and property by property, each length recomputed from
 // what is written; only names and text values change size.
-#include "jet/property_list.h"
+#include "jet/compact/property_list.h"
 
 #include <algorithm>
 #include <cstring>
