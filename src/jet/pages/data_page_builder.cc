@@ -20,7 +20,7 @@ void DataPageBuilder::Reset(uint32_t number, uint32_t owner) {
   rows_start_ = format_.page_size;
   std::fill(bytes_.begin(), bytes_.end(), 0);
   bytes_[0] = static_cast<uint8_t>(PageType::kData);
-  bytes_[1] = 0x01;
+  bytes_[kPageMarkOffset] = kPageMark;
   PutU32(bytes_, format_.data_table_page, owner);
   PutU16(bytes_, kPageFreeSpaceOffset, static_cast<uint32_t>(rows_start_ - format_.data_row_offsets));
 }

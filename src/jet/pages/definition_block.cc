@@ -16,8 +16,6 @@ namespace {
 constexpr const char* kStructure = "table definition";
 constexpr size_t kBlockLengthOffset = 8;
 constexpr size_t kIndexCountEntryCount = 4;
-constexpr size_t kLongValueMapEntrySize = 10;
-constexpr uint16_t kEndOfList = 0xFFFF;
 
 // Skips `count` names, each a 2-byte length and that many bytes.
 size_t SkipNames(const ByteView& view, size_t at, size_t count) {
@@ -49,9 +47,9 @@ DefinitionBlock ReadDefinitionBlock(PageCache& pages, const Format& format, uint
     at += format.logical_index_entry_size;
   }
   at = SkipNames(view, at, logical);
-  while (view.U16(at) != kEndOfList) {
+  while (view.U16(at) != kEndOfLongValueMaps) {
     view.Sub(at, kLongValueMapEntrySize);
-    block.long_value_maps.push_back({view.U16(at), at + 2});
+    block.long_value_maps.push_back({view.U16(at), at});
     at += kLongValueMapEntrySize;
   }
   block.bytes.resize(at + 2);
@@ -81,8 +79,8 @@ void SetRealIndexFields(DefinitionBlock& block, const Format& format, size_t ind
 
 void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,
                       uint32_t free_space_map) {
-  PutU32(block.bytes, block.long_value_maps[entry].offset, usage_map);
-  PutU32(block.bytes, block.long_value_maps[entry].offset + 4, free_space_map);
+  PutU32(block.bytes, block.long_value_maps[entry].offset + kLongValueMapUsageMap, usage_map);
+  PutU32(block.bytes, block.long_value_maps[entry].offset + kLongValueMapFreeSpaceMap, free_space_map);
 }
 
 void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t first_page,
@@ -100,7 +98,7 @@ void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t
                 page.begin() + static_cast<ptrdiff_t>(start));
     done += take;
     page[0] = static_cast<uint8_t>(PageType::kTableDefinition);
-    page[1] = 0x01;
+    page[kPageMarkOffset] = kPageMark;
     const size_t used = start + take + header;
     PutU16(page, kPageFreeSpaceOffset, static_cast<uint32_t>(used < page_size ? page_size - used : 0));
     const uint32_t next = done < block.bytes.size() ? output.Allocate() : 0;

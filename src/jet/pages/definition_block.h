@@ -23,7 +23,7 @@ namespace vintrel::jet {
 
 struct LongValueMapOffsets {
   uint16_t column_number;
-  size_t offset;  // of the usage map; the free-space map follows
+  size_t offset;  // of its entry
 };
 
 struct DefinitionBlock {

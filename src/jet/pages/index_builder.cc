@@ -72,7 +72,7 @@ void IndexBuilder::AddTo(Level& level, std::vector<uint8_t> entry) {
 void IndexBuilder::WritePage(Level& level, uint32_t next) {
   std::vector<uint8_t> page(format_.page_size, 0);
   page[0] = static_cast<uint8_t>(level.leaf ? PageType::kIndexLeaf : PageType::kIndexIntermediate);
-  page[1] = 0x01;
+  page[kPageMarkOffset] = kPageMark;
   page[kLevelFlagOffset] = level.leaf ? 0 : 1;
   PutU32(page, format_.data_table_page, owner_);
   PutU32(page, format_.index_prev_page, level.prev);

@@ -131,13 +131,13 @@ TableDefinition ReadTableDefinition(PageCache& pages, const Format& format,
   for (LogicalIndex& index : table.logical_indexes) {
     index.name = ReadName(block, format, text, offset);
   }
-  constexpr size_t kLongValueMapsSize = 10;
   while (offset + 2 <= block.size()) {
     uint16_t number = block.U16(offset);
-    if (number == kNoIndexColumn) break;
-    ByteView entry = block.Sub(offset, kLongValueMapsSize);
-    table.long_value_maps.push_back({number, entry.U32(2), entry.U32(6)});
-    offset += kLongValueMapsSize;
+    if (number == kEndOfLongValueMaps) break;
+    ByteView entry = block.Sub(offset, kLongValueMapEntrySize);
+    table.long_value_maps.push_back(
+        {number, entry.U32(kLongValueMapUsageMap), entry.U32(kLongValueMapFreeSpaceMap)});
+    offset += kLongValueMapEntrySize;
   }
   return table;
 }

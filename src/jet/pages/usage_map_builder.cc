@@ -39,7 +39,7 @@ std::vector<uint8_t> BuildUsageMap(const Format& format, const std::vector<uint3
     }
     std::vector<uint8_t> map_page(format.page_size, 0);
     map_page[0] = static_cast<uint8_t>(PageType::kUsageMap);
-    map_page[1] = 0x01;
+    map_page[kPageMarkOffset] = kPageMark;
     for (; next < pages.size() && pages[next] / per_map_page == k; ++next) {
       SetBit(map_page, kMapPageBitmapOffset, pages[next] - k * per_map_page);
     }
@@ -79,7 +79,7 @@ std::vector<uint8_t> BuildGlobalFreeMap(const Format& format, PageOutput& output
   for (uint64_t k = 0; k < maps; ++k) {
     std::vector<uint8_t> map_page(format.page_size, 0);
     map_page[0] = static_cast<uint8_t>(PageType::kUsageMap);
-    map_page[1] = 0x01;
+    map_page[kPageMarkOffset] = kPageMark;
     for (uint64_t bit = 0; bit < per_map_page; ++bit) {
       if (k * per_map_page + bit >= end) SetBit(map_page, kMapPageBitmapOffset, bit);
     }
