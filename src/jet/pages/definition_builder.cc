@@ -75,7 +75,7 @@ DefinitionBlock BuildJet4Definition(const TableDefinition& table) {
 
   for (const RealIndex& index : table.real_indexes) {
     const size_t at = out.Reserve(format.real_index_entry_size);
-    block.real_indexes.push_back(at);
+    block.layout.real_indexes.push_back(at);
     out.U32(at, kJet4RealIndexMark);
     for (size_t slot = 0; slot < kIndexColumnSlots; ++slot) {
       const size_t field = at + format.real_index_columns + 3 * slot;
@@ -90,7 +90,7 @@ DefinitionBlock BuildJet4Definition(const TableDefinition& table) {
   }
   for (const LogicalIndex& index : table.logical_indexes) {
     const size_t at = out.Reserve(format.logical_index_entry_size);
-    block.logical_indexes.push_back(at);
+    block.layout.logical_indexes.push_back(at);
     out.U32(at, kJet4DefinitionMark);
     out.U32(at + format.logical_index_number, index.number);
     out.U32(at + format.logical_index_real_index, index.real_index);
@@ -106,9 +106,10 @@ DefinitionBlock BuildJet4Definition(const TableDefinition& table) {
   for (const LongValueMaps& maps : table.long_value_maps) {
     const size_t at = out.Reserve(kLongValueMapEntrySize);
     out.U16(at, maps.column_number);
-    block.long_value_maps.push_back({maps.column_number, at});
+    block.layout.long_value_maps.push_back({maps.column_number, at});
   }
   out.U16(out.Reserve(2), kEndOfLongValueMaps);
+  block.layout.end = block.bytes.size();
   return block;
 }
 
