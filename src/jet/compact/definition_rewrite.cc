@@ -1,7 +1,8 @@
-// Rewrites a table's definition from the source's bytes, changing only what the copy moved:
-// the row count, the usage and free-space maps of the data and long-value pages, and the
-// related-table pages of foreign keys. A long-value column the definition gives no map is
-// refused, as the copy would have pages no map names.
+// Rewrites a table's definition block (the source's bytes, or for a converted table the Jet 4
+// layout built from its parsed definition), setting only what the copy moved: the row count,
+// the usage and free-space maps of the data and long-value pages, and the related-table pages
+// of foreign keys. A long-value column the definition gives no map is refused, as the copy
+// would have pages no map names.
 #include "jet/compact/definition_rewrite.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
 // Builds an index's pages from its entries in key order; the page layout is drawn in
-// jet/index_page.h. Leaves are filled in turn and linked by their prev/next pages; each
+// jet/pages/index_page.h. Leaves are filled in turn and linked by their prev/next pages; each
 // level above holds, per page below, that page's last entry followed by its number,
 // until one page, the root, remains. Each page stores the prefix all its entries share
 // with the first once, in the first entry. Memory is one page of entries plus one entry
