@@ -4,6 +4,7 @@
 #include "jet/pages/data_page_builder.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "jet/coding.h"
 
@@ -39,6 +40,7 @@ uint8_t DataPageBuilder::Add(std::span<const uint8_t> row) {
 }
 
 std::span<uint8_t> DataPageBuilder::AddRow(size_t size) {
+  assert(Fits(size));
   rows_start_ -= size;
   const size_t index = row_count_++;
   PutU16(bytes_, format_.data_row_offsets + 2 * index, static_cast<uint32_t>(rows_start_));

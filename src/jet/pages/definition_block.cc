@@ -5,6 +5,7 @@
 #include "jet/pages/definition_block.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "jet/coding.h"
 #include "jet/jet_error.h"
@@ -17,6 +18,7 @@ constexpr size_t kIndexCountEntryCount = 4;
 }  // namespace
 
 DefinitionBlock ReadDefinitionBlock(PageCache& pages, const Format& format, const TableDefinition& table) {
+  assert(format.version == Version::kJet4);
   if (!table.layout.end) RaiseDamaged(kStructure, table.page, "its list of long-value maps has no end mark");
   DefinitionBlock block{ReadDefinitionChain(pages, format, table.page).block, table.layout};
   block.bytes.resize(*table.layout.end);
@@ -52,6 +54,7 @@ void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,
 
 void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t first_page,
                           PageOutput& output) {
+  assert(format.version == Version::kJet4);
   const size_t page_size = format.page_size;
   const size_t header = format.tdef_continuation_header;
   PutU32(block.bytes, kBlockLengthOffset, static_cast<uint32_t>(block.bytes.size()));

@@ -6,7 +6,8 @@
 //   8 (4)  length of the block
 //   per real index, 12 bytes at 63 + 12 i: 4 ? | 4 entry count | 4 ?
 //
-// Every field not named here or set below is copied unchanged.
+// Every field not named here or set below is copied unchanged. The functions here take Jet 4's
+// Format only.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 // are reserved at its start, as WriteDefinitionPages expects; the length field is set there.
 #include "jet/pages/definition_builder.h"
 
+#include <cassert>
+
 #include "jet/coding.h"
 
 namespace vintrel::jet {
@@ -74,6 +76,7 @@ DefinitionBlock BuildJet4Definition(const TableDefinition& table) {
   for (const Column& column : table.columns) out.Name(column.name);
 
   for (const RealIndex& index : table.real_indexes) {
+    assert(index.columns.size() <= kIndexColumnSlots);
     const size_t at = out.Reserve(format.real_index_entry_size);
     block.layout.real_indexes.push_back(at);
     out.U32(at, kJet4RealIndexMark);

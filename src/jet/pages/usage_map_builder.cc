@@ -4,6 +4,7 @@
 #include "jet/pages/usage_map_builder.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "jet/coding.h"
 #include "jet/jet_error.h"
@@ -18,6 +19,7 @@ void SetBit(std::vector<uint8_t>& bytes, size_t at, uint64_t bit) {
 
 std::vector<uint8_t> BuildUsageMap(const Format& format, const std::vector<uint32_t>& pages,
                                    PageOutput& output, std::vector<uint32_t>& map_pages) {
+  assert(std::is_sorted(pages.begin(), pages.end()));
   std::vector<uint8_t> row(kUsageMapRowSize, 0);
   const uint64_t inline_bits = (kUsageMapRowSize - kInlineMapBitmapOffset) * 8;
   const uint32_t first = pages.empty() ? 0 : pages.front() / 8 * 8;
