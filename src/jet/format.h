@@ -1,6 +1,9 @@
 // The constants of the Jet file format. Jet 3 and Jet 4 lay out the same structures with
-// different field widths and offsets; every such difference is a value in Format, so the
-// readers contain no version tests of their own.
+// different field widths and offsets; every such difference in the pages after page 0 is a
+// value in Format, so their readers contain no version tests of their own. Page 0, where the
+// version is read, keeps one offset per version (its sort order) and masks its password only
+// in Jet 4; what differs in meaning rather than layout (Jet 3's code-page text) is decided
+// from Format::version.
 #pragma once
 
 #include <cstddef>
@@ -57,6 +60,10 @@ inline constexpr uint16_t kRowOffsetMask = 0x1FFF;
 // Data, definition and index pages keep the count of their free bytes at 2 (2).
 inline constexpr size_t kPageFreeSpaceOffset = 2;
 
+// Jet writes 0x01 after the type byte of every page but page 0; its meaning is unknown.
+inline constexpr size_t kPageMarkOffset = 1;
+inline constexpr uint8_t kPageMark = 0x01;
+
 // Page 1 holds the global map of free pages, then a second map Jet leaves empty.
 inline constexpr uint32_t kGlobalMapPage = 1;
 
@@ -82,6 +89,23 @@ inline constexpr size_t kLongValueHeaderSize = 12;
 
 // The table definition of the catalog, MSysObjects, is always on this page.
 inline constexpr uint32_t kCatalogPage = 2;
+
+// The definition's table type of Jet's own tables (the user's are 0x4E).
+inline constexpr uint8_t kSystemTableType = 0x53;
+
+// Values Jet 4 writes in every definition: 1625 at 12 of the block, at 1 of each column
+// descriptor and at 0 of each logical index descriptor; 1923 at 0 of each real index
+// descriptor.
+inline constexpr uint32_t kJet4DefinitionMark = 1625;
+inline constexpr uint32_t kJet4RealIndexMark = 1923;
+
+// A definition ends with one entry per long-value column: its column number (2), then the
+// usage map and free-space map (row pointers, 4 each) of its long-value pages. The column
+// number kEndOfLongValueMaps ends the list.
+inline constexpr size_t kLongValueMapEntrySize = 10;
+inline constexpr size_t kLongValueMapUsageMap = 2;
+inline constexpr size_t kLongValueMapFreeSpaceMap = 6;
+inline constexpr uint16_t kEndOfLongValueMaps = 0xFFFF;
 
 // Database definition page (page 0).
 inline constexpr size_t kVersionOffset = 0x14;

@@ -10,7 +10,6 @@
 
 namespace vintrel::jet {
 namespace {
-constexpr uint8_t kSystemTable = 0x53;
 constexpr size_t kMaxCompressedMemo = 1024;
 
 }  // namespace
@@ -23,7 +22,7 @@ std::string ConversionNotSupported(const std::string& path, const std::string& d
 TableDefinition Jet4Definition(const TableDefinition& jet3) {
   TableDefinition table = jet3;
   for (Column& column : table.columns) {
-    column.compressed_text = column.holds_text() && table.table_type != kSystemTable;
+    column.compressed_text = column.holds_text() && table.table_type != kSystemTableType;
     if (column.type == static_cast<uint8_t>(ColumnType::kText)) column.length *= 2;
   }
   return table;

@@ -24,9 +24,7 @@ namespace vintrel::jet {
 namespace {
 
 constexpr uint8_t kFixedColumn = kColumnFixedLength | kColumnNullable;
-constexpr uint16_t kGeneralSortOrder = 1033;
 constexpr uint16_t kTextBytes = 510;  // 255 characters of UCS-2
-constexpr uint8_t kSystemTable = 0x53;
 
 enum LossColumn : size_t { kTable, kPage, kRow, kRows, kKeys, kDescription, kLossColumns };
 
@@ -43,7 +41,7 @@ Column Long(const char16_t* name, uint16_t number, uint16_t fixed_offset) {
 TableDefinition LossTable(uint32_t page) {
   TableDefinition table{};
   table.page = page;
-  table.table_type = kSystemTable;
+  table.table_type = kSystemTableType;
   table.max_columns = kLossColumns;
   table.var_column_count = 3;
   table.columns = {Text(u"ErrorTable", kTable, 0, ColumnType::kText), Long(u"ErrorPage", kPage, 0),

@@ -81,7 +81,7 @@ CopiedTable CopyTable(Database& source, const TableToCopy& table, const Renumber
   std::vector<LostRows> dropped_losses;
   for (;;) {
     DefinitionBlock block = converting ? BuildJet4Definition(stored)
-                                       : ReadDefinitionBlock(source.pages(), format, definition.page);
+                                       : ReadDefinitionBlock(source.pages(), format, definition);
     std::vector<LostRows> losses;
     const CopyContext copy{source,   definition,  table.name, format, stored,   text ? &*text : nullptr,
                            table.copy_page, renumbering, id_columns, survey, salvage ? &losses : nullptr,

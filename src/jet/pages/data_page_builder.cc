@@ -4,6 +4,7 @@
 #include "jet/pages/data_page_builder.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "jet/coding.h"
 
@@ -20,7 +21,7 @@ void DataPageBuilder::Reset(uint32_t number, uint32_t owner) {
   rows_start_ = format_.page_size;
   std::fill(bytes_.begin(), bytes_.end(), 0);
   bytes_[0] = static_cast<uint8_t>(PageType::kData);
-  bytes_[1] = 0x01;
+  bytes_[kPageMarkOffset] = kPageMark;
   PutU32(bytes_, format_.data_table_page, owner);
   PutU16(bytes_, kPageFreeSpaceOffset, static_cast<uint32_t>(rows_start_ - format_.data_row_offsets));
 }
@@ -39,6 +40,7 @@ uint8_t DataPageBuilder::Add(std::span<const uint8_t> row) {
 }
 
 std::span<uint8_t> DataPageBuilder::AddRow(size_t size) {
+  assert(Fits(size));
   rows_start_ -= size;
   const size_t index = row_count_++;
   PutU16(bytes_, format_.data_row_offsets + 2 * index, static_cast<uint32_t>(rows_start_));

@@ -30,10 +30,10 @@ class DataPageBuilder {
   bool Fits(size_t row_size) const;
   // The largest row that would still fit.
   size_t Room() const;
-  // Appends a row that Fits; returns its row number.
+  // Appends a row; returns its row number. REQUIRES: Fits(row.size()).
   uint8_t Add(std::span<const uint8_t> row);
-  // Appends a row of `size` bytes that Fits, for the caller to fill; its row number is
-  // row_count() - 1.
+  // Appends a row of `size` bytes, for the caller to fill; its row number is row_count() - 1.
+  // REQUIRES: Fits(size).
   std::span<uint8_t> AddRow(size_t size);
   const std::vector<uint8_t>& bytes() const { return bytes_; }
 

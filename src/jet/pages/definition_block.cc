@@ -1,60 +1,27 @@
-// The block keeps the source's bytes and records only the offsets of the fields the copy
-// changes. It is cut after the end mark of the long-value map list, and its length field is set
-// from its size when it is written. Continuation pages are taken from the output only as the
-// block fills them.
+// The block keeps the source's bytes; the offsets of the fields the copy changes are those the
+// definition's reader recorded. It is cut after the end mark of the long-value map list, and
+// its length field is set from its size when it is written. Continuation pages are taken from
+// the output only as the block fills them.
 #include "jet/pages/definition_block.h"
 
 #include <algorithm>
-#include <string>
+#include <cassert>
 
 #include "jet/coding.h"
 #include "jet/jet_error.h"
-#include "jet/pages/table_definition.h"
 
 namespace vintrel::jet {
 namespace {
 constexpr const char* kStructure = "table definition";
 constexpr size_t kBlockLengthOffset = 8;
 constexpr size_t kIndexCountEntryCount = 4;
-constexpr size_t kLongValueMapEntrySize = 10;
-constexpr uint16_t kEndOfList = 0xFFFF;
-
-// Skips `count` names, each a 2-byte length and that many bytes.
-size_t SkipNames(const ByteView& view, size_t at, size_t count) {
-  for (size_t i = 0; i < count; ++i) at += 2 + view.U16(at);
-  return at;
-}
 }  // namespace
 
-DefinitionBlock ReadDefinitionBlock(PageCache& pages, const Format& format, uint32_t page) {
-  DefinitionBlock block;
-  block.bytes = ReadDefinitionChain(pages, format, page).block;
-
-  ByteView view(block.bytes, kStructure, page);
-  const size_t columns = view.U16(format.tdef_column_count);
-  const size_t logical = view.U32(format.tdef_logical_index_count);
-  const size_t real = view.U32(format.tdef_real_index_count);
-  if (real > view.size() || logical > view.size()) view.Fail("it claims too many indexes");
-  size_t at = format.tdef_real_index_counts + real * format.real_index_count_entry_size +
-              columns * format.column_entry_size;
-  at = SkipNames(view, at, columns);
-  for (size_t i = 0; i < real; ++i) {
-    view.Sub(at, format.real_index_entry_size);
-    block.real_indexes.push_back(at);
-    at += format.real_index_entry_size;
-  }
-  for (size_t i = 0; i < logical; ++i) {
-    view.Sub(at, format.logical_index_entry_size);
-    block.logical_indexes.push_back(at);
-    at += format.logical_index_entry_size;
-  }
-  at = SkipNames(view, at, logical);
-  while (view.U16(at) != kEndOfList) {
-    view.Sub(at, kLongValueMapEntrySize);
-    block.long_value_maps.push_back({view.U16(at), at + 2});
-    at += kLongValueMapEntrySize;
-  }
-  block.bytes.resize(at + 2);
+DefinitionBlock ReadDefinitionBlock(PageCache& pages, const Format& format, const TableDefinition& table) {
+  assert(format.version == Version::kJet4);
+  if (!table.layout.end) RaiseDamaged(kStructure, table.page, "its list of long-value maps has no end mark");
+  DefinitionBlock block{ReadDefinitionChain(pages, format, table.page).block, table.layout};
+  block.bytes.resize(*table.layout.end);
   return block;
 }
 
@@ -75,18 +42,19 @@ void SetRealIndexFields(DefinitionBlock& block, const Format& format, size_t ind
          format.tdef_real_index_counts + index * format.real_index_count_entry_size +
              kIndexCountEntryCount,
          entry_count);
-  PutU32(block.bytes, block.real_indexes[index] + format.real_index_used_pages, usage_map);
-  PutU32(block.bytes, block.real_indexes[index] + format.real_index_first_page, root_page);
+  PutU32(block.bytes, block.layout.real_indexes[index] + format.real_index_used_pages, usage_map);
+  PutU32(block.bytes, block.layout.real_indexes[index] + format.real_index_first_page, root_page);
 }
 
 void SetLongValueMaps(DefinitionBlock& block, size_t entry, uint32_t usage_map,
                       uint32_t free_space_map) {
-  PutU32(block.bytes, block.long_value_maps[entry].offset, usage_map);
-  PutU32(block.bytes, block.long_value_maps[entry].offset + 4, free_space_map);
+  PutU32(block.bytes, block.layout.long_value_maps[entry].offset + kLongValueMapUsageMap, usage_map);
+  PutU32(block.bytes, block.layout.long_value_maps[entry].offset + kLongValueMapFreeSpaceMap, free_space_map);
 }
 
 void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t first_page,
                           PageOutput& output) {
+  assert(format.version == Version::kJet4);
   const size_t page_size = format.page_size;
   const size_t header = format.tdef_continuation_header;
   PutU32(block.bytes, kBlockLengthOffset, static_cast<uint32_t>(block.bytes.size()));
@@ -100,7 +68,7 @@ void WriteDefinitionPages(const Format& format, DefinitionBlock& block, uint32_t
                 page.begin() + static_cast<ptrdiff_t>(start));
     done += take;
     page[0] = static_cast<uint8_t>(PageType::kTableDefinition);
-    page[1] = 0x01;
+    page[kPageMarkOffset] = kPageMark;
     const size_t used = start + take + header;
     PutU16(page, kPageFreeSpaceOffset, static_cast<uint32_t>(used < page_size ? page_size - used : 0));
     const uint32_t next = done < block.bytes.size() ? output.Allocate() : 0;

@@ -2,19 +2,18 @@
 // are reserved at its start, as WriteDefinitionPages expects; the length field is set there.
 #include "jet/pages/definition_builder.h"
 
+#include <cassert>
+
 #include "jet/coding.h"
 
 namespace vintrel::jet {
 namespace {
-constexpr uint32_t kTableMagic = 1625;
-constexpr uint32_t kIndexMagic = 1923;
-constexpr size_t kTableMagicOffset = 12;
+constexpr size_t kDefinitionMarkOffset = 12;
 constexpr size_t kAutonumberFlagOffset = 24;
 constexpr size_t kColumnNumberAgain = 9;
 constexpr uint8_t kRealIndexFlagsAlways = 0x80;
 constexpr uint8_t kAscending = 0x01;
 constexpr uint8_t kDescending = 0x02;
-constexpr uint16_t kEndOfList = 0xFFFF;
 
 class BlockWriter {
  public:
@@ -45,7 +44,7 @@ DefinitionBlock BuildJet4Definition(const TableDefinition& table) {
   DefinitionBlock block;
   BlockWriter out(block.bytes);
   out.Reserve(format.tdef_real_index_counts);
-  out.U32(kTableMagicOffset, kTableMagic);
+  out.U32(kDefinitionMarkOffset, kJet4DefinitionMark);
   out.U32(format.tdef_autonumber, table.next_autonumber);
   out.U8(kAutonumberFlagOffset, 0x01);
   out.U8(format.tdef_table_type, table.table_type);
@@ -59,7 +58,7 @@ DefinitionBlock BuildJet4Definition(const TableDefinition& table) {
   for (const Column& column : table.columns) {
     const size_t at = out.Reserve(format.column_entry_size);
     out.U8(at, column.type);
-    out.U32(at + 1, kTableMagic);
+    out.U32(at + 1, kJet4DefinitionMark);
     out.U16(at + format.column_number, column.number);
     out.U16(at + format.column_var_index, column.var_index);
     out.U16(at + kColumnNumberAgain, column.number);
@@ -77,9 +76,10 @@ DefinitionBlock BuildJet4Definition(const TableDefinition& table) {
   for (const Column& column : table.columns) out.Name(column.name);
 
   for (const RealIndex& index : table.real_indexes) {
+    assert(index.columns.size() <= kIndexColumnSlots);
     const size_t at = out.Reserve(format.real_index_entry_size);
-    block.real_indexes.push_back(at);
-    out.U32(at, kIndexMagic);
+    block.layout.real_indexes.push_back(at);
+    out.U32(at, kJet4RealIndexMark);
     for (size_t slot = 0; slot < kIndexColumnSlots; ++slot) {
       const size_t field = at + format.real_index_columns + 3 * slot;
       if (slot < index.columns.size()) {
@@ -93,8 +93,8 @@ DefinitionBlock BuildJet4Definition(const TableDefinition& table) {
   }
   for (const LogicalIndex& index : table.logical_indexes) {
     const size_t at = out.Reserve(format.logical_index_entry_size);
-    block.logical_indexes.push_back(at);
-    out.U32(at, kTableMagic);
+    block.layout.logical_indexes.push_back(at);
+    out.U32(at, kJet4DefinitionMark);
     out.U32(at + format.logical_index_number, index.number);
     out.U32(at + format.logical_index_real_index, index.real_index);
     out.U8(at + format.logical_index_related_table_type, index.related_table_type);
@@ -107,11 +107,12 @@ DefinitionBlock BuildJet4Definition(const TableDefinition& table) {
   for (const LogicalIndex& index : table.logical_indexes) out.Name(index.name);
 
   for (const LongValueMaps& maps : table.long_value_maps) {
-    const size_t at = out.Reserve(10);
+    const size_t at = out.Reserve(kLongValueMapEntrySize);
     out.U16(at, maps.column_number);
-    block.long_value_maps.push_back({maps.column_number, at + 2});
+    block.layout.long_value_maps.push_back({maps.column_number, at});
   }
-  out.U16(out.Reserve(2), kEndOfList);
+  out.U16(out.Reserve(2), kEndOfLongValueMaps);
+  block.layout.end = block.bytes.size();
   return block;
 }
 

@@ -16,6 +16,7 @@
 
 namespace vintrel::jet {
 
+// REQUIRES: no index of `table` has more than kIndexColumnSlots columns (a read one has not).
 DefinitionBlock BuildJet4Definition(const TableDefinition& table);
 
 }  // namespace vintrel::jet

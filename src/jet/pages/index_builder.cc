@@ -5,6 +5,7 @@
 #include "jet/pages/index_builder.h"
 
 #include <algorithm>
+#include <cassert>
 #include <string>
 
 #include "jet/coding.h"
@@ -24,6 +25,7 @@ size_t CommonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b
 
 IndexBuilder::IndexBuilder(const Format& format, PageOutput& output, uint32_t owner)
     : format_(format), output_(output), owner_(owner) {
+  assert(format.version == Version::kJet4);
   leaves_.leaf = true;
 }
 
@@ -33,7 +35,22 @@ uint32_t IndexBuilder::StartPage() {
   return number;
 }
 
+// The last entry is the last one on the leaf being filled or, once that leaf is written, its
+// parent entry without the page number.
+bool IndexBuilder::SortsAfterLast(std::span<const uint8_t> entry) const {
+  std::span<const uint8_t> last;
+  if (!leaves_.entries.empty()) {
+    last = leaves_.entries.back();
+  } else if (!leaves_.parents.empty()) {
+    last = std::span<const uint8_t>(leaves_.parents.back()).first(leaves_.parents.back().size() - 4);
+  } else {
+    return true;
+  }
+  return std::lexicographical_compare(last.begin(), last.end(), entry.begin(), entry.end());
+}
+
 void IndexBuilder::Add(std::span<const uint8_t> entry) {
+  assert(SortsAfterLast(entry));
   ++entry_count_;
   AddTo(leaves_, std::vector<uint8_t>(entry.begin(), entry.end()));
 }
@@ -72,7 +89,7 @@ void IndexBuilder::AddTo(Level& level, std::vector<uint8_t> entry) {
 void IndexBuilder::WritePage(Level& level, uint32_t next) {
   std::vector<uint8_t> page(format_.page_size, 0);
   page[0] = static_cast<uint8_t>(level.leaf ? PageType::kIndexLeaf : PageType::kIndexIntermediate);
-  page[1] = 0x01;
+  page[kPageMarkOffset] = kPageMark;
   page[kLevelFlagOffset] = level.leaf ? 0 : 1;
   PutU32(page, format_.data_table_page, owner_);
   PutU32(page, format_.index_prev_page, level.prev);

@@ -1,5 +1,5 @@
-// Builds an index's pages from its entries in key order; the page layout is drawn in
-// jet/index_page.h. Leaves are filled in turn and linked by their prev/next pages; each
+// Builds a Jet 4 index's pages from its entries in key order; the page layout is drawn in
+// jet/pages/index_page.h. Leaves are filled in turn and linked by their prev/next pages; each
 // level above holds, per page below, that page's last entry followed by its number,
 // until one page, the root, remains. Each page stores the prefix all its entries share
 // with the first once, in the first entry. Memory is one page of entries plus one entry
@@ -17,11 +17,14 @@ namespace vintrel::jet {
 
 class IndexBuilder {
  public:
-  // `owner` is the definition page of the indexed table.
+  // `owner` is the definition page of the indexed table; `format` is Jet 4's (the level flag
+  // at 26 and the 2-byte prefix length are its layout).
   IndexBuilder(const Format& format, PageOutput& output, uint32_t owner);
 
-  // `entry` is the key followed by the row's page (3 bytes, big-endian) and row (1 byte);
-  // entries come in increasing byte order.
+  // `entry` is the key followed by the row's page (3 bytes, big-endian) and row (1 byte).
+  // REQUIRES: each entry sorts strictly after the previous one, comparing their bytes as
+  // stored. As the segments of a key delimit themselves, no key is a proper prefix of
+  // another, so this is key order and, between equal keys, row-pointer order.
   void Add(std::span<const uint8_t> entry);
   // Writes what remains and returns the root page.
   uint32_t Finish();
@@ -42,6 +45,7 @@ class IndexBuilder {
   };
 
   void AddTo(Level& level, std::vector<uint8_t> entry);
+  bool SortsAfterLast(std::span<const uint8_t> entry) const;
   void WritePage(Level& level, uint32_t next);
   uint32_t StartPage();
 

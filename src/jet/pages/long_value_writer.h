@@ -2,7 +2,7 @@
 // owner word is "LVAL". A value that fits a page is one row (header flag 0x40); a larger
 // one is a chain of rows, each starting with the row pointer of the next (0 in the last),
 // filling each page it passes through. The 12-byte header the table row stores is
-// described in jet/long_value.h.
+// described in jet/pages/long_value.h.
 #pragma once
 
 #include <array>

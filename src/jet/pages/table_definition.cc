@@ -105,6 +105,7 @@ TableDefinition ReadTableDefinition(PageCache& pages, const Format& format,
     index.usage_map = entry.U32(format.real_index_used_pages);
     index.root_page = entry.U32(format.real_index_first_page);
     index.flags = entry.U8(format.real_index_flags);
+    table.layout.real_indexes.push_back(offset);
     offset += format.real_index_entry_size;
   }
 
@@ -126,18 +127,23 @@ TableDefinition ReadTableDefinition(PageCache& pages, const Format& format,
       block.Fail("logical index " + std::to_string(index.number) + " names real index " +
                  std::to_string(index.real_index) + " of " + std::to_string(real_count));
     }
+    table.layout.logical_indexes.push_back(offset);
     offset += format.logical_index_entry_size;
   }
   for (LogicalIndex& index : table.logical_indexes) {
     index.name = ReadName(block, format, text, offset);
   }
-  constexpr size_t kLongValueMapsSize = 10;
   while (offset + 2 <= block.size()) {
     uint16_t number = block.U16(offset);
-    if (number == kNoIndexColumn) break;
-    ByteView entry = block.Sub(offset, kLongValueMapsSize);
-    table.long_value_maps.push_back({number, entry.U32(2), entry.U32(6)});
-    offset += kLongValueMapsSize;
+    if (number == kEndOfLongValueMaps) {
+      table.layout.end = offset + 2;
+      break;
+    }
+    ByteView entry = block.Sub(offset, kLongValueMapEntrySize);
+    table.long_value_maps.push_back(
+        {number, entry.U32(kLongValueMapUsageMap), entry.U32(kLongValueMapFreeSpaceMap)});
+    table.layout.long_value_maps.push_back({number, offset});
+    offset += kLongValueMapEntrySize;
   }
   return table;
 }

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,20 @@ struct LongValueMaps {
   uint32_t free_space_map;  // row pointer
 };
 
+struct LongValueMapOffsets {
+  uint16_t column_number;
+  size_t offset;  // of its entry
+};
+
+// Where the fields a copy rewrites lie in the block the definition was read from, so that
+// the copy changes them in the source's bytes without parsing those again.
+struct DefinitionLayout {
+  std::vector<size_t> real_indexes;     // offset of each real index descriptor
+  std::vector<size_t> logical_indexes;  // offset of each logical index descriptor
+  std::vector<LongValueMapOffsets> long_value_maps;
+  std::optional<size_t> end;  // just past the long-value maps' end mark, when there is one
+};
+
 struct TableDefinition {
   uint32_t page;
   std::vector<uint32_t> pages;  // of its chain, `page` first
@@ -115,6 +130,7 @@ struct TableDefinition {
   std::vector<LongValueMaps> long_value_maps;
   uint32_t usage_map;       // row pointer to the map of the table's data pages
   uint32_t free_space_map;  // row pointer
+  DefinitionLayout layout;  // in the block of `pages`, in its stored format
 };
 
 // A definition's pages joined into its block, and their numbers in chain order. A chain

@@ -4,6 +4,7 @@
 #include "jet/pages/usage_map_builder.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "jet/coding.h"
 #include "jet/jet_error.h"
@@ -18,6 +19,7 @@ void SetBit(std::vector<uint8_t>& bytes, size_t at, uint64_t bit) {
 
 std::vector<uint8_t> BuildUsageMap(const Format& format, const std::vector<uint32_t>& pages,
                                    PageOutput& output, std::vector<uint32_t>& map_pages) {
+  assert(std::is_sorted(pages.begin(), pages.end()));
   std::vector<uint8_t> row(kUsageMapRowSize, 0);
   const uint64_t inline_bits = (kUsageMapRowSize - kInlineMapBitmapOffset) * 8;
   const uint32_t first = pages.empty() ? 0 : pages.front() / 8 * 8;
@@ -39,7 +41,7 @@ std::vector<uint8_t> BuildUsageMap(const Format& format, const std::vector<uint3
     }
     std::vector<uint8_t> map_page(format.page_size, 0);
     map_page[0] = static_cast<uint8_t>(PageType::kUsageMap);
-    map_page[1] = 0x01;
+    map_page[kPageMarkOffset] = kPageMark;
     for (; next < pages.size() && pages[next] / per_map_page == k; ++next) {
       SetBit(map_page, kMapPageBitmapOffset, pages[next] - k * per_map_page);
     }
@@ -79,7 +81,7 @@ std::vector<uint8_t> BuildGlobalFreeMap(const Format& format, PageOutput& output
   for (uint64_t k = 0; k < maps; ++k) {
     std::vector<uint8_t> map_page(format.page_size, 0);
     map_page[0] = static_cast<uint8_t>(PageType::kUsageMap);
-    map_page[1] = 0x01;
+    map_page[kPageMarkOffset] = kPageMark;
     for (uint64_t bit = 0; bit < per_map_page; ++bit) {
       if (k * per_map_page + bit >= end) SetBit(map_page, kMapPageBitmapOffset, bit);
     }

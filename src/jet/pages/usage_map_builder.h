@@ -14,7 +14,7 @@ namespace vintrel::jet {
 
 inline constexpr size_t kUsageMapRowSize = 69;
 
-// `pages` is sorted. Map pages it writes are appended to `map_pages`.
+// REQUIRES: `pages` is sorted. Map pages it writes are appended to `map_pages`.
 std::vector<uint8_t> BuildUsageMap(const Format& format, const std::vector<uint32_t>& pages,
                                    PageOutput& output, std::vector<uint32_t>& map_pages);
 
