@@ -311,11 +311,9 @@ class RowCopier {
       sum.sum += EntryHash(key_, pointer);
       return;
     }
-    const size_t size = key_.size();
-    key_.resize(size + 8);
-    PutBigU24(key_, size, pointer >> 8);
-    key_[size + 3] = static_cast<uint8_t>(pointer);
-    PutBigU32(key_, size + 4, old_pointer);
+    AppendEntryPointer(key_, pointer);
+    key_.resize(key_.size() + 4);
+    PutBigU32(key_, key_.size() - 4, old_pointer);
     result_.computed[index]->Add(key_);
   }
 
