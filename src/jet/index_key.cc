@@ -10,6 +10,7 @@
 
 #include "jet/general_sort_order.h"
 #include "jet/jet_error.h"
+#include "jet/text_codec.h"
 #include "text/utf.h"
 
 namespace vintrel::jet {
@@ -103,34 +104,6 @@ void AppendGroups(const uint8_t* data, size_t size, bool ascending, std::vector<
   const size_t last = size - at;
   for (size_t i = 0; i < kGroupSize; ++i) key.push_back((i < last ? data[at + i] : 0) ^ mask);
   key.push_back(static_cast<uint8_t>(last) ^ mask);
-}
-
-// Calls `each` with the characters of stored Jet 4 text (UCS-2, or its compressed form
-// opened by FF FE), at most `limit` of them, without building a string.
-template <typename Each>
-void ForEachCharacter(const std::vector<uint8_t>& stored, size_t limit, Each each) {
-  size_t count = 0;
-  if (stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE) {
-    bool single = true;
-    for (size_t at = 2; at < stored.size() && count < limit;) {
-      if (stored[at] == 0x00) {
-        single = !single;
-        ++at;
-      } else if (single) {
-        each(static_cast<char16_t>(stored[at++]));
-        ++count;
-      } else {
-        if (at + 1 >= stored.size()) break;
-        each(static_cast<char16_t>(stored[at] | (stored[at + 1] << 8)));
-        at += 2;
-        ++count;
-      }
-    }
-    return;
-  }
-  for (size_t at = 0; at + 1 < stored.size() && count < limit; at += 2, ++count) {
-    each(static_cast<char16_t>(stored[at] | (stored[at + 1] << 8)));
-  }
 }
 
 // Appends the kana part for `marks`, one per kana of the text; leaves `marks` trimmed.
@@ -271,7 +244,7 @@ void IndexKeyEncoder::AppendText(const std::vector<uint8_t>& stored, bool ascend
   bool accents = false;      // whether an accented or modifier character came yet
   size_t leading_modifier = 0;
   text_.clear();
-  ForEachCharacter(stored, kMaxKeyedCharacters, [this](char16_t c) { text_.push_back(c); });
+  ForEachJet4Character(stored, kMaxKeyedCharacters, [this](char16_t c) { text_.push_back(c); });
   // Trailing spaces are left out of the key, so "abc " and "abc" have one key: U+0020 alone,
   // and only those left once the value is cut to its keyed length.
   while (!text_.empty() && text_.back() == u' ') text_.pop_back();
