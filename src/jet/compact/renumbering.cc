@@ -102,6 +102,16 @@ std::vector<size_t> Renumbering::IdColumns(const std::u16string& table,
   return columns;
 }
 
+void Renumbering::RenumberIds(const std::vector<size_t>& id_columns, std::vector<Field>& fields) const {
+  for (size_t c : id_columns) {
+    Field& field = fields[c];
+    if (field.null || field.bytes.size() != 4) continue;
+    uint32_t stored = 0;
+    for (size_t i = 4; i-- > 0;) stored = (stored << 8) | field.bytes[i];
+    PutU32(field.bytes, 0, static_cast<uint32_t>(NewId(static_cast<int32_t>(stored))));
+  }
+}
+
 void Renumbering::RenumberKey(const TableDefinition& table, const RealIndex& index,
                               const std::vector<size_t>& id_columns,
                               std::vector<uint8_t>& key) const {

@@ -342,13 +342,7 @@ class RowCopier {
 }  // namespace
 
 void RenumberIds(const CopyContext& copy, std::vector<Field>& fields) {
-  for (size_t c : copy.id_columns) {
-    Field& field = fields[c];
-    if (field.null || field.bytes.size() != 4) continue;
-    ByteView view(field.bytes, "data page", copy.source_table.page);
-    PutU32(field.bytes, 0,
-           static_cast<uint32_t>(copy.renumbering.NewId(static_cast<int32_t>(view.U32(0)))));
-  }
+  copy.renumbering.RenumberIds(copy.id_columns, fields);
 }
 
 uint64_t EntryHash(const std::vector<uint8_t>& key, uint32_t pointer) {
