@@ -7,8 +7,8 @@
 
 #include "jet/check/report_text.h"
 #include "jet/coding.h"
-#include "jet/index_key.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "jet/pages/index_page.h"
 
 namespace vintrel::jet {

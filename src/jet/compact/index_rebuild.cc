@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "jet/compact/unique_keys.h"
-#include "jet/index_key.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "jet/pages/index_builder.h"
 #include "text/utf.h"
 

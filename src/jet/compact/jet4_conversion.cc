@@ -3,8 +3,8 @@
 // unknown here. Jet 4 compresses a memo value only up to 1024 characters.
 #include "jet/compact/jet4_conversion.h"
 
-#include "jet/index_key.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "jet/property_list.h"
 #include "text/utf.h"
 

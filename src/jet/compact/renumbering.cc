@@ -10,8 +10,8 @@
 #include <span>
 
 #include "jet/coding.h"
-#include "jet/index_key.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 
 namespace vintrel::jet {
 namespace {

@@ -24,9 +24,9 @@
 #include <utility>
 #include <vector>
 
-#include "jet/index_key.h"
 #include "jet/io/file_io.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "jet/pages/data_page.h"
 #include "jet/pages/data_page_builder.h"
 #include "jet/pages/long_value.h"

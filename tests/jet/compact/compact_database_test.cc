@@ -15,10 +15,10 @@
 #include "jet/compact/compact_database.h"
 #include "jet/compact/content_digest.h"
 #include "jet/database.h"
-#include "jet/index_key.h"
 #include "jet/coding.h"
 #include "jet/io/page_output.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "jet/rc4.h"
 #include "scratch_file.h"
 

@@ -2,14 +2,14 @@
 // compressed or not, without being decoded to a string, and the scratch buffers are reused from
 // row to row. Column types and sort orders are checked once, when the encoder is made, so
 // Encode fails only on a value it cannot key.
-#include "jet/index_key.h"
+#include "jet/keys/index_key.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <optional>
 
-#include "jet/general_sort_order.h"
 #include "jet/jet_error.h"
+#include "jet/keys/general_sort_order.h"
 #include "jet/text_codec.h"
 #include "text/utf.h"
 
