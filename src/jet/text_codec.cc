@@ -50,25 +50,7 @@ bool IsCompressedJet4Text(std::span<const uint8_t> bytes) {
 std::u16string DecodeJet4Text(std::span<const uint8_t> bytes) {
   std::u16string text;
   text.reserve(bytes.size());
-  const bool compressed = IsCompressedJet4Text(bytes);
-  bool one_byte = compressed;
-  size_t i = compressed ? 2 : 0;
-  while (i < bytes.size()) {
-    if (compressed && bytes[i] == 0) {
-      // A compressed string holds no character with a zero low byte, so 00 can only be
-      // the switch between the run kinds.
-      one_byte = !one_byte;
-      ++i;
-    } else if (one_byte) {
-      text.push_back(bytes[i]);
-      ++i;
-    } else if (bytes.size() - i >= 2) {
-      text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-      i += 2;
-    } else {
-      break;  // a trailing odd byte carries no character
-    }
-  }
+  ForEachJet4Character(bytes, SIZE_MAX, [&text](char16_t c) { text.push_back(c); });
   return text;
 }
 

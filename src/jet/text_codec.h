@@ -18,9 +18,37 @@
 
 namespace vintrel::jet {
 
-std::u16string DecodeJet4Text(std::span<const uint8_t> bytes);
 // True for Jet 4 text stored in the compressed form (it starts with FF FE).
 bool IsCompressedJet4Text(std::span<const uint8_t> bytes);
+
+// Calls `each` with the characters of stored Jet 4 text, plain or compressed, at most `limit`
+// of them, without building a string. A trailing odd byte carries no character.
+template <typename Each>
+void ForEachJet4Character(std::span<const uint8_t> bytes, size_t limit, Each each) {
+  const bool compressed = IsCompressedJet4Text(bytes);
+  bool one_byte = compressed;
+  size_t count = 0;
+  for (size_t i = compressed ? 2 : 0; i < bytes.size() && count < limit;) {
+    if (compressed && bytes[i] == 0) {
+      // A compressed string holds no character with a zero low byte, so 00 can only be
+      // the switch between the run kinds.
+      one_byte = !one_byte;
+      ++i;
+    } else if (one_byte) {
+      each(static_cast<char16_t>(bytes[i]));
+      ++i;
+      ++count;
+    } else if (bytes.size() - i >= 2) {
+      each(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+      i += 2;
+      ++count;
+    } else {
+      break;
+    }
+  }
+}
+
+std::u16string DecodeJet4Text(std::span<const uint8_t> bytes);
 
 // How Jet 4 stores `text`: in the compressed form when `compress` allows it and that form
 // is shorter, as UCS-2 otherwise. Text holding a character with a zero low byte cannot be

@@ -12,7 +12,7 @@
 
 #include "fixtures.h"
 #include "jet/database.h"
-#include "jet/index_key.h"
+#include "jet/keys/index_key.h"
 #include "jet/pages/index_page.h"
 #include "jet/table_reader.h"
 #include "scratch_file.h"

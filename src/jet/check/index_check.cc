@@ -7,8 +7,8 @@
 
 #include "jet/check/report_text.h"
 #include "jet/coding.h"
-#include "jet/index_key.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "jet/pages/index_page.h"
 
 namespace vintrel::jet {
@@ -78,11 +78,9 @@ IndexFindings CheckIndex(PageCache& pages, const Format& format, const std::stri
   std::optional<uint32_t> first_mismatch, first_shared;
   size_t mismatches = 0, shared = 0;
   for (bool first = true; entries.Next(entry); first = false) {
-    current = entry.key;
-    current.resize(current.size() + 4);
-    PutBigU24(current, entry.key.size(), entry.data_page);
-    current.back() = entry.data_row;
     const uint32_t row = PackRowPointer(entry.data_page, entry.data_row);
+    current = entry.key;
+    AppendEntryPointer(current, row);
     if (!first && !(previous < current)) {
       faults.push_back({remedy, what + ": entries are out of order at " + RowName(row)});
     }

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "jet/database.h"
-#include "jet/index_key.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "jet/pages/field.h"
 
 namespace vintrel::jet {

@@ -117,13 +117,7 @@ ContentDigest DigestContent(Database& database, const Renumbering* renumbering) 
     std::vector<size_t> id_columns;
     if (renumbering) id_columns = renumbering->IdColumns(entry.name, table);
     while (reader.Next(fields)) {
-      for (size_t c : id_columns) {
-        Field& field = fields[c];
-        if (field.null || field.bytes.size() != 4) continue;
-        ByteView view(field.bytes, "data page", entry.definition_page());
-        uint32_t renewed = static_cast<uint32_t>(renumbering->NewId(static_cast<int32_t>(view.U32(0))));
-        for (size_t i = 0; i < 4; ++i) field.bytes[i] = static_cast<uint8_t>(renewed >> (8 * i));
-      }
+      if (renumbering) renumbering->RenumberIds(id_columns, fields);
       ++summary.rows;
       summary.checksum += hasher.Hash(fields);
     }

@@ -11,8 +11,8 @@
 #include <utility>
 
 #include "jet/compact/unique_keys.h"
-#include "jet/index_key.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "jet/pages/index_builder.h"
 #include "text/utf.h"
 
@@ -98,9 +98,7 @@ class IndexBuild {
       has_previous_ = true;
     }
     entry_.assign(key.begin(), key.end());
-    entry_.resize(key.size() + 4);
-    PutBigU24(entry_, key.size(), pointer >> 8);
-    entry_[key.size() + 3] = static_cast<uint8_t>(pointer);
+    AppendEntryPointer(entry_, pointer);
     builder.Add(entry_);
   }
 

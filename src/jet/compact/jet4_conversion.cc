@@ -4,8 +4,8 @@
 #include "jet/compact/jet4_conversion.h"
 
 #include "jet/compact/property_list.h"
-#include "jet/index_key.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "text/utf.h"
 
 namespace vintrel::jet {

@@ -5,10 +5,13 @@
 #include "jet/compact/renumbering.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
+#include <span>
 
 #include "jet/coding.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 
 namespace vintrel::jet {
 namespace {
@@ -26,22 +29,6 @@ constexpr IdColumn kIdColumns[] = {
     {u"MSysNavPaneGroupToObjects", u"ObjectID"},
     {u"MSysNavPaneObjectIDs", u"Id"},
 };
-
-// Key segment of a fixed-width column: a flag byte, then the value most significant byte
-// first (integers with the sign bit flipped), every byte complemented when descending. A
-// null is the flag alone: 0x00 ascending, 0xFF descending.
-size_t KeyWidth(uint8_t type) {
-  switch (static_cast<ColumnType>(type)) {
-    case ColumnType::kByte: return 1;
-    case ColumnType::kInteger: return 2;
-    case ColumnType::kLong:
-    case ColumnType::kFloat: return 4;
-    case ColumnType::kCurrency:
-    case ColumnType::kDouble:
-    case ColumnType::kDateTime: return 8;
-    default: return 0;
-  }
-}
 
 }  // namespace
 
@@ -115,6 +102,16 @@ std::vector<size_t> Renumbering::IdColumns(const std::u16string& table,
   return columns;
 }
 
+void Renumbering::RenumberIds(const std::vector<size_t>& id_columns, std::vector<Field>& fields) const {
+  for (size_t c : id_columns) {
+    Field& field = fields[c];
+    if (field.null || field.bytes.size() != 4) continue;
+    uint32_t stored = 0;
+    for (size_t i = 4; i-- > 0;) stored = (stored << 8) | field.bytes[i];
+    PutU32(field.bytes, 0, static_cast<uint32_t>(NewId(static_cast<int32_t>(stored))));
+  }
+}
+
 void Renumbering::RenumberKey(const TableDefinition& table, const RealIndex& index,
                               const std::vector<size_t>& id_columns,
                               std::vector<uint8_t>& key) const {
@@ -125,30 +122,25 @@ void Renumbering::RenumberKey(const TableDefinition& table, const RealIndex& ind
   size_t at = 0;
   for (const IndexColumn& part : index.columns) {
     if (remaining == 0) return;
+    if (at >= key.size()) RaiseDamaged("index page", table.page, "a key is cut short");
     auto column = std::find_if(table.columns.begin(), table.columns.end(),
                                [&](const Column& c) { return c.number == part.column_number; });
-    const size_t width = column == table.columns.end() ? 0 : KeyWidth(column->type);
-    if (width == 0 || at >= key.size()) {
+    const std::optional<size_t> size =
+        column == table.columns.end() ? std::nullopt : KeySegmentSize(column->type, part.ascending, key[at]);
+    if (!size) {
       throw JetError("An index of table " + std::to_string(table.page) +
                      " keys an object id after a column whose key width varies.");
     }
+    if (at + *size > key.size()) RaiseDamaged("index page", table.page, "a key is cut short");
     const size_t c = static_cast<size_t>(column - table.columns.begin());
-    const bool id = std::find(id_columns.begin(), id_columns.end(), c) != id_columns.end();
-    if (id) --remaining;
-    if (key[at] == (part.ascending ? 0x00 : 0xFF)) {  // a null: the flag alone
-      ++at;
-      continue;
+    if (std::find(id_columns.begin(), id_columns.end(), c) != id_columns.end()) {
+      --remaining;
+      if (*size > 1) {
+        const std::span<uint8_t> value(key.data() + at + 1, *size - 1);
+        WriteKeyLong(NewId(ReadKeyLong(value, part.ascending)), part.ascending, value);
+      }
     }
-    if (at + 1 + width > key.size()) RaiseDamaged("index page", table.page, "a key is cut short");
-    if (id) {
-      const uint8_t mask = part.ascending ? 0x00 : 0xFF;
-      uint32_t stored = 0;
-      for (size_t i = 0; i < 4; ++i) stored = (stored << 8) | static_cast<uint8_t>(key[at + 1 + i] ^ mask);
-      const int32_t old_id = static_cast<int32_t>(stored ^ 0x80000000u);
-      PutBigU32(key, at + 1, static_cast<uint32_t>(NewId(old_id)) ^ 0x80000000u);
-      for (size_t i = 0; i < 4; ++i) key[at + 1 + i] ^= mask;
-    }
-    at += 1 + width;
+    at += *size;
   }
 }
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "jet/database.h"
+#include "jet/pages/field.h"
 #include "jet/pages/table_definition.h"
 
 namespace vintrel::jet {
@@ -40,6 +41,10 @@ class Renumbering {
 
   // Indexes (into the table's columns) of the columns of `table` that hold object ids.
   std::vector<size_t> IdColumns(const std::u16string& table, const TableDefinition& definition) const;
+
+  // Renumbers the values of `id_columns` (indexes into the row's columns) in a row given as
+  // TableReader's fields; a value that is not 4 bytes is left as it is.
+  void RenumberIds(const std::vector<size_t>& id_columns, std::vector<Field>& fields) const;
 
   // Rewrites, in an index entry's key, the segments of the id columns among `index`'s
   // columns. Raises when an id column follows a column of variable key width.

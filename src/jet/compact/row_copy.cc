@@ -24,9 +24,9 @@
 #include <utility>
 #include <vector>
 
-#include "jet/index_key.h"
 #include "jet/io/file_io.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "jet/pages/data_page.h"
 #include "jet/pages/data_page_builder.h"
 #include "jet/pages/long_value.h"
@@ -311,11 +311,9 @@ class RowCopier {
       sum.sum += EntryHash(key_, pointer);
       return;
     }
-    const size_t size = key_.size();
-    key_.resize(size + 8);
-    PutBigU24(key_, size, pointer >> 8);
-    key_[size + 3] = static_cast<uint8_t>(pointer);
-    PutBigU32(key_, size + 4, old_pointer);
+    AppendEntryPointer(key_, pointer);
+    key_.resize(key_.size() + 4);
+    PutBigU32(key_, key_.size() - 4, old_pointer);
     result_.computed[index]->Add(key_);
   }
 
@@ -344,13 +342,7 @@ class RowCopier {
 }  // namespace
 
 void RenumberIds(const CopyContext& copy, std::vector<Field>& fields) {
-  for (size_t c : copy.id_columns) {
-    Field& field = fields[c];
-    if (field.null || field.bytes.size() != 4) continue;
-    ByteView view(field.bytes, "data page", copy.source_table.page);
-    PutU32(field.bytes, 0,
-           static_cast<uint32_t>(copy.renumbering.NewId(static_cast<int32_t>(view.U32(0)))));
-  }
+  copy.renumbering.RenumberIds(copy.id_columns, fields);
 }
 
 uint64_t EntryHash(const std::vector<uint8_t>& key, uint32_t pointer) {

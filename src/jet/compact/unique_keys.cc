@@ -7,8 +7,8 @@
 #include <string>
 
 #include "jet/compact/row_copy.h"
-#include "jet/index_key.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "jet/table_reader.h"
 #include "jet/text_codec.h"
 #include "jet/value_format.h"

@@ -66,6 +66,12 @@ IndexPage ReadIndexPage(PageCache& pages, const Format& format, uint32_t number)
   return result;
 }
 
+void AppendEntryPointer(std::vector<uint8_t>& entry, uint32_t pointer) {
+  const size_t at = entry.size();
+  entry.resize(at + 4);
+  PutBigU32(entry, at, pointer);
+}
+
 IndexReader::IndexReader(PageCache& pages, const Format& format, uint32_t root_page)
     : pages_(pages), format_(format), root_page_(root_page) {
   uint32_t number = root_page;

@@ -28,6 +28,10 @@ struct IndexEntry {
   uint32_t child_page;  // intermediate entries only
 };
 
+// Appends to `entry`, which holds a key, the pointer that ends a leaf entry: a row pointer as
+// PackRowPointer makes it (page, then row), most significant byte first.
+void AppendEntryPointer(std::vector<uint8_t>& entry, uint32_t pointer);
+
 struct IndexPage {
   bool leaf;
   uint32_t prev_page;

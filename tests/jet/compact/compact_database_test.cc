@@ -19,6 +19,7 @@
 #include "jet/coding.h"
 #include "jet/io/page_output.h"
 #include "jet/jet_error.h"
+#include "jet/keys/index_key.h"
 #include "jet/rc4.h"
 #include "scratch_file.h"
 
@@ -297,6 +298,36 @@ TEST(RenumberingTest, StaleReferencesNameNoObjectInTheCopy) {
   EXPECT_EQ(copy_ids.count(stale), 0u) << stale;
   EXPECT_NE(stale, renumbering.NewId(5)) << "distinct references stay distinct";
   EXPECT_EQ(renumbering.NewId(5), 5);
+}
+
+// A catalog key over (Type, ParentId descending, Id, Name): the ids are rewritten in place, and
+// the key must be the one the renumbered row has.
+TEST(RenumberingTest, RenumberedKeyIsTheKeyOfTheRenumberedRow) {
+  const Renumbering renumbering({{2, 0, u"MSysObjects", kCatalogLocalTable, 0},
+                                 {4, 0, u"A", kCatalogLocalTable, 0},
+                                 {10, 0, u"B", kCatalogLocalTable, 0}});
+  TableDefinition catalog{};
+  auto column = [](std::u16string name, ColumnType type, uint16_t number) {
+    return Column{std::move(name), static_cast<uint8_t>(type), number, 0, 0, 0, 0, kGeneralSortOrder, 0, 0, false};
+  };
+  catalog.columns = {column(u"Id", ColumnType::kLong, 0), column(u"ParentId", ColumnType::kLong, 1),
+                     column(u"Type", ColumnType::kInteger, 2), column(u"Name", ColumnType::kText, 3)};
+  const RealIndex index{{{2, true}, {1, false}, {0, true}, {3, true}}, 0, 0, 0};
+  auto row = [](int32_t id, int32_t parent) {
+    std::vector<Field> fields(4, Field{false, false, std::vector<uint8_t>(4)});
+    PutU32(fields[0].bytes, 0, static_cast<uint32_t>(id));
+    PutU32(fields[1].bytes, 0, static_cast<uint32_t>(parent));
+    fields[2].bytes = {1, 0};
+    fields[3].bytes = {'B', 0};
+    return fields;
+  };
+  IndexKeyEncoder encoder(catalog, index);
+  std::vector<uint8_t> key, expected;
+  encoder.Encode(row(4, 10), key);
+  encoder.Encode(row(3, 4), expected);
+  ASSERT_NE(key, expected);
+  renumbering.RenumberKey(catalog, index, renumbering.IdColumns(u"MSysObjects", catalog), key);
+  EXPECT_EQ(key, expected);
 }
 // other file: the copy has no name until it is published.
 TEST(CompactInterruptionTest, KilledCompactionLeavesNothingButTheSource) {

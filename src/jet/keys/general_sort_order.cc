@@ -3,7 +3,7 @@
 // compile time, and the runs joined into one constant array, so a malformed or misplaced line
 // stops the build and never reaches a run; a character's code is found by a binary search for
 // the run holding it, once for each block of 256 characters that text meets.
-#include "jet/general_sort_order.h"
+#include "jet/keys/general_sort_order.h"
 
 #include <algorithm>
 #include <memory>
@@ -11,7 +11,7 @@
 #include <string_view>
 #include <utility>
 
-#include "jet/general_sort_order_table.h"
+#include "jet/keys/general_sort_order_table.h"
 
 namespace vintrel::jet {
 namespace {

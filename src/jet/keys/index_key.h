@@ -28,6 +28,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -71,5 +72,14 @@ class IndexKeyEncoder {
 // flag, and nothing else (every value takes more than its flag byte). Jet lets any number of
 // rows share such a key in a unique index.
 bool IsAllNullKey(const RealIndex& index, std::span<const uint8_t> key);
+
+// The bytes a segment of a stored key takes, given the column's type and direction and the
+// segment's flag byte: the flag alone for a null, the flag and the value bytes otherwise.
+// None for a value of text, memo or binary, whose key width follows the value.
+std::optional<size_t> KeySegmentSize(uint8_t type, bool ascending, uint8_t flag);
+
+// A Long's value bytes in a key segment (after the flag), read and written.
+int32_t ReadKeyLong(std::span<const uint8_t> value, bool ascending);
+void WriteKeyLong(int32_t value, bool ascending, std::span<uint8_t> out);
 
 }  // namespace vintrel::jet

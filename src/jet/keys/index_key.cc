@@ -2,14 +2,15 @@
 // compressed or not, without being decoded to a string, and the scratch buffers are reused from
 // row to row. Column types and sort orders are checked once, when the encoder is made, so
 // Encode fails only on a value it cannot key.
-#include "jet/index_key.h"
+#include "jet/keys/index_key.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <optional>
 
-#include "jet/general_sort_order.h"
 #include "jet/jet_error.h"
+#include "jet/keys/general_sort_order.h"
+#include "jet/text_codec.h"
 #include "text/utf.h"
 
 namespace vintrel::jet {
@@ -57,28 +58,35 @@ std::string Hex(unsigned value, int digits) {
   return text;
 }
 
-size_t FixedWidth(ColumnType type) {
+// The types whose keys have one width: the bytes a row stores (a Boolean stores none, its
+// value is the row's null-mask bit) and those its key segment holds after the flag.
+struct FixedWidths {
+  size_t stored;
+  size_t key;
+};
+
+std::optional<FixedWidths> FixedWidthsOf(ColumnType type) {
   switch (type) {
-    case ColumnType::kByte: return 1;
-    case ColumnType::kInteger: return 2;
+    case ColumnType::kBoolean: return FixedWidths{0, 1};
+    case ColumnType::kByte: return FixedWidths{1, 1};
+    case ColumnType::kInteger: return FixedWidths{2, 2};
     case ColumnType::kLong:
-    case ColumnType::kFloat: return 4;
+    case ColumnType::kFloat: return FixedWidths{4, 4};
     case ColumnType::kCurrency:
     case ColumnType::kDouble:
-    case ColumnType::kDateTime: return 8;
-    case ColumnType::kRepId: return 16;
-    case ColumnType::kNumeric: return 17;
-    default: return 0;
+    case ColumnType::kDateTime: return FixedWidths{8, 8};
+    case ColumnType::kRepId: return FixedWidths{16, 2 * (kGroupSize + 1)};  // two groups, each with its mark
+    case ColumnType::kNumeric: return FixedWidths{17, 17};
+    default: return std::nullopt;
   }
 }
 
 bool Keyable(ColumnType type) {
   switch (type) {
-    case ColumnType::kBoolean:
     case ColumnType::kBinary:
     case ColumnType::kText:
     case ColumnType::kMemo: return true;
-    default: return FixedWidth(type) != 0;
+    default: return FixedWidthsOf(type).has_value();
   }
 }
 
@@ -103,34 +111,6 @@ void AppendGroups(const uint8_t* data, size_t size, bool ascending, std::vector<
   const size_t last = size - at;
   for (size_t i = 0; i < kGroupSize; ++i) key.push_back((i < last ? data[at + i] : 0) ^ mask);
   key.push_back(static_cast<uint8_t>(last) ^ mask);
-}
-
-// Calls `each` with the characters of stored Jet 4 text (UCS-2, or its compressed form
-// opened by FF FE), at most `limit` of them, without building a string.
-template <typename Each>
-void ForEachCharacter(const std::vector<uint8_t>& stored, size_t limit, Each each) {
-  size_t count = 0;
-  if (stored.size() >= 2 && stored[0] == 0xFF && stored[1] == 0xFE) {
-    bool single = true;
-    for (size_t at = 2; at < stored.size() && count < limit;) {
-      if (stored[at] == 0x00) {
-        single = !single;
-        ++at;
-      } else if (single) {
-        each(static_cast<char16_t>(stored[at++]));
-        ++count;
-      } else {
-        if (at + 1 >= stored.size()) break;
-        each(static_cast<char16_t>(stored[at] | (stored[at + 1] << 8)));
-        at += 2;
-        ++count;
-      }
-    }
-    return;
-  }
-  for (size_t at = 0; at + 1 < stored.size() && count < limit; at += 2, ++count) {
-    each(static_cast<char16_t>(stored[at] | (stored[at + 1] << 8)));
-  }
 }
 
 // Appends the kana part for `marks`, one per kana of the text; leaves `marks` trimmed.
@@ -197,10 +177,10 @@ void IndexKeyEncoder::Encode(const std::vector<Field>& row, std::vector<uint8_t>
       key.back() = part.ascending ? kAscendingNull : kDescendingNull;
       continue;
     }
-    const size_t width = FixedWidth(type);
-    if (width != 0 && field.bytes.size() != width) {
-      throw DamagedError("A value of " + std::to_string(field.bytes.size()) +
-                         " bytes cannot be keyed as a " + std::to_string(width) + "-byte column value.");
+    const std::optional<FixedWidths> widths = FixedWidthsOf(type);
+    if (widths && field.bytes.size() != widths->stored) {
+      throw DamagedError("A value of " + std::to_string(field.bytes.size()) + " bytes cannot be keyed as a " +
+                         std::to_string(widths->stored) + "-byte column value.");
     }
     const size_t start = key.size();
     switch (type) {
@@ -271,7 +251,7 @@ void IndexKeyEncoder::AppendText(const std::vector<uint8_t>& stored, bool ascend
   bool accents = false;      // whether an accented or modifier character came yet
   size_t leading_modifier = 0;
   text_.clear();
-  ForEachCharacter(stored, kMaxKeyedCharacters, [this](char16_t c) { text_.push_back(c); });
+  ForEachJet4Character(stored, kMaxKeyedCharacters, [this](char16_t c) { text_.push_back(c); });
   // Trailing spaces are left out of the key, so "abc " and "abc" have one key: U+0020 alone,
   // and only those left once the value is cut to its keyed length.
   while (!text_.empty() && text_.back() == u' ') text_.pop_back();
@@ -350,6 +330,26 @@ void IndexKeyEncoder::AppendText(const std::vector<uint8_t>& stored, bool ascend
     Complement(key, start);
   }
   key.push_back(kEndOfValue);
+}
+
+std::optional<size_t> KeySegmentSize(uint8_t type, bool ascending, uint8_t flag) {
+  if (flag == (ascending ? kAscendingNull : kDescendingNull)) return 1;
+  const std::optional<FixedWidths> widths = FixedWidthsOf(static_cast<ColumnType>(type));
+  if (!widths) return std::nullopt;
+  return 1 + widths->key;
+}
+
+int32_t ReadKeyLong(std::span<const uint8_t> value, bool ascending) {
+  const uint8_t mask = ascending ? 0x00 : 0xFF;
+  uint32_t bits = 0;
+  for (size_t i = 0; i < 4; ++i) bits = (bits << 8) | static_cast<uint8_t>(value[i] ^ mask);
+  return static_cast<int32_t>(bits ^ 0x80000000u);
+}
+
+void WriteKeyLong(int32_t value, bool ascending, std::span<uint8_t> out) {
+  const uint8_t mask = ascending ? 0x00 : 0xFF;
+  const uint32_t bits = static_cast<uint32_t>(value) ^ 0x80000000u;
+  for (size_t i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>((bits >> (8 * (3 - i))) ^ mask);
 }
 
 bool IsAllNullKey(const RealIndex& index, std::span<const uint8_t> key) {
