@@ -99,6 +99,8 @@ class IndexBuild {
     }
     entry_.assign(key.begin(), key.end());
     AppendEntryPointer(entry_, pointer);
+    // A source index may name one row twice, or hold a key cut short that sorts wrongly.
+    if (!builder.SortsAfterLast(entry_)) throw IndexMismatch(index, "its entries are out of order");
     builder.Add(entry_);
   }
 

@@ -26,6 +26,9 @@ class IndexBuilder {
   // stored. As the segments of a key delimit themselves, no key is a proper prefix of
   // another, so this is key order and, between equal keys, row-pointer order.
   void Add(std::span<const uint8_t> entry);
+  // Whether `entry` may be added next: for callers whose entries come from a source that may
+  // be damaged, to refuse them before Add.
+  bool SortsAfterLast(std::span<const uint8_t> entry) const;
   // Writes what remains and returns the root page.
   uint32_t Finish();
 
@@ -45,7 +48,6 @@ class IndexBuilder {
   };
 
   void AddTo(Level& level, std::vector<uint8_t> entry);
-  bool SortsAfterLast(std::span<const uint8_t> entry) const;
   void WritePage(Level& level, uint32_t next);
   uint32_t StartPage();
 

@@ -42,16 +42,23 @@ Damage Zero(size_t page) {
 }
 
 // The row pointers (the last 4 bytes) of a leaf page's first two entries swapped: the keys stay
-// in order but lead to each other's rows.
-Damage SwapFirstPointers(size_t page) {
-  return [page](std::vector<uint8_t>& bytes) {
+// in order but lead to each other's rows. Or the second given the first's: where the two
+// keys are equal, two entries are then one entry twice.
+Damage SwapFirstPointers(size_t page, bool copy_first = false) {
+  return [page, copy_first](std::vector<uint8_t>& bytes) {
     const size_t mask = page * kPage + 0x1B, first = page * kPage + 0x1E0;
     std::vector<size_t> ends;
     for (size_t bit = 0; bit < (0x1E0 - 0x1B) * 8 && ends.size() < 2; ++bit) {
       if ((bytes[mask + bit / 8] >> (bit % 8)) & 1) ends.push_back(first + bit);
     }
     if (ends.size() < 2) return;
-    for (size_t i = 0; i < 4; ++i) std::swap(bytes[ends[0] - 4 + i], bytes[ends[1] - 4 + i]);
+    for (size_t i = 0; i < 4; ++i) {
+      if (copy_first) {
+        bytes[ends[1] - 4 + i] = bytes[ends[0] - 4 + i];
+      } else {
+        std::swap(bytes[ends[0] - 4 + i], bytes[ends[1] - 4 + i]);
+      }
+    }
   };
 }
 
@@ -81,7 +88,10 @@ std::vector<NamedDamage> DamageCorpus(const std::vector<uint8_t>& bytes) {
     if (type == 0x03 || type == 0x04 || type == 0x05 || map_rows) {
       corpus.push_back({"page " + std::to_string(page) + " zeroed", Zero(page)});
     }
-    if (type == 0x04) corpus.push_back({"leaf " + std::to_string(page) + " shuffled", SwapFirstPointers(page)});
+    if (type == 0x04) {
+      corpus.push_back({"leaf " + std::to_string(page) + " shuffled", SwapFirstPointers(page)});
+      corpus.push_back({"leaf " + std::to_string(page) + " naming a row twice", SwapFirstPointers(page, true)});
+    }
   }
   const std::vector<uint32_t> definitions = DefinitionPages(bytes);
   corpus.push_back({"row counts 0, counters 0", CountsAndCounters(definitions, 0, 0)});
