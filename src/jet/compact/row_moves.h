@@ -1,16 +1,17 @@
 // Where each row of a table went in the copy: source row pointer to copy row pointer, for
-// rebuilding the table's indexes. Pairs are kept in memory up to a budget; beyond it they
-// are spilled in sorted runs to an unnamed file beside the copy and merged into one sorted
-// file, so memory stays bounded whatever the size of the table.
+// rebuilding the table's indexes. The pairs go through a SpillingSorter: beyond its budget
+// they are spilled in sorted runs and merged once into a sorted file beside the copy, so
+// memory stays bounded whatever the size of the table.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "jet/io/file_io.h"
+#include "jet/compact/spilling_sorter.h"
 
 namespace vintrel::jet {
 
@@ -36,20 +37,16 @@ class RowMoves {
   std::optional<uint32_t> Translate(std::vector<uint32_t>& pointers);
 
  private:
-  using Pair = std::pair<uint32_t, uint32_t>;
+  struct Pair {
+    uint32_t from, to;
+    friend auto operator<=>(const Pair&, const Pair&) = default;
+  };
+  using Pairs = FixedSizeRecords<Pair>;
 
-  void SpillRun();
-  void WritePairs(const Descriptor& file, const Pair* pairs, size_t count, uint64_t at);
-  size_t ReadPairs(const Descriptor& file, Pair* pairs, size_t count, uint64_t at) const;
-  std::string ScratchSubject() const;
-
-  std::string directory_;
-  size_t memory_pairs_;
-  std::vector<Pair> memory_;
+  SpillingSorter<Pairs> sorter_;
   uint64_t count_ = 0;
-  Descriptor runs_file_;
-  std::vector<std::pair<uint64_t, uint64_t>> runs_;  // (first pair, pair count) in runs_file_
-  Descriptor sorted_;  // every pair in order, once spilled runs are merged
+  std::span<const Pair> in_memory_;  // every pair in order, when none was spilled
+  RunFile sorted_;                   // every pair in order, once spilled runs are merged
 };
 
 }  // namespace vintrel::jet
