@@ -104,7 +104,8 @@ class RowCopier {
       const uint64_t hash = Prepare(fields);
       AddRow(unplaced--, fields, hash);
     }
-    if (moves_.Seal()) {
+    moves_.Sort();
+    if (moves_.repeated_source()) {
       if (by_primary_key) throw IndexMismatch(*primary, "two entries name the same row");
       RaiseDamaged(kStructure, source_.page, "a row was read twice");
     }
@@ -172,7 +173,7 @@ class RowCopier {
     } catch (const DamagedError& e) {
       throw IndexMismatch(primary, "the table holds rows it cannot lead to: " + e.damage());
     }
-    // Rows are taken once each (RowMoves::Seal refuses a second visit), so equal counts mean
+    // Rows are taken once each (RowMoves names a row added twice), so equal counts mean
     // the primary key led to every live row.
     if (live != named) {
       throw IndexMismatch(primary, "it names " + std::to_string(named) + " rows of the " + std::to_string(live) +

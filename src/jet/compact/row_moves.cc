@@ -14,24 +14,22 @@ void RowMoves::Add(uint32_t from, uint32_t to) {
   ++count_;
 }
 
-std::optional<uint32_t> RowMoves::Seal() {
-  std::optional<uint32_t> twice;
+void RowMoves::Sort() {
   if (!sorter_.spilled()) {
     in_memory_ = sorter_.SortHeld().records();
     auto found = std::adjacent_find(in_memory_.begin(), in_memory_.end(),
                                     [](const Pair& a, const Pair& b) { return a.from == b.from; });
-    if (found != in_memory_.end()) twice = found->from;
-    return twice;
+    if (found != in_memory_.end()) repeated_source_ = found->from;
+    return;
   }
   RunWriter<Pairs> writer(sorted_);
   std::optional<uint32_t> previous;
   sorter_.Drain([&](const Pair& pair) {
-    if (previous == pair.from && !twice) twice = pair.from;
+    if (previous == pair.from && !repeated_source_) repeated_source_ = pair.from;
     previous = pair.from;
     writer.Add(pair);
   });
   writer.Finish();
-  return twice;
 }
 
 std::optional<uint32_t> RowMoves::Translate(std::vector<uint32_t>& pointers) {

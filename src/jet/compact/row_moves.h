@@ -28,8 +28,10 @@ class RowMoves {
   RowMoves& operator=(const RowMoves&) = delete;
 
   void Add(uint32_t from, uint32_t to);
-  // Orders the pairs for translation; returns a source pointer that was added twice, if any.
-  std::optional<uint32_t> Seal();
+  // Puts the pairs in order of source pointer, for Translate; called once all are added.
+  void Sort();
+  // A source pointer that was added twice, if any; known once sorted.
+  std::optional<uint32_t> repeated_source() const { return repeated_source_; }
   uint64_t size() const { return count_; }
 
   // Replaces each source pointer in `pointers` by its new pointer; returns the first one
@@ -45,6 +47,7 @@ class RowMoves {
 
   SpillingSorter<Pairs> sorter_;
   uint64_t count_ = 0;
+  std::optional<uint32_t> repeated_source_;
   std::span<const Pair> in_memory_;  // every pair in order, when none was spilled
   RunFile sorted_;                   // every pair in order, once spilled runs are merged
 };
