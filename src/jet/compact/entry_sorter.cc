@@ -6,6 +6,18 @@
 #include "jet/jet_error.h"
 
 namespace vintrel::jet {
+namespace {
+constexpr size_t kComputedEntriesMemory = size_t{16} << 20;
+size_t computed_entries_memory = kComputedEntriesMemory;
+}  // namespace
+
+size_t ComputedEntriesMemory() { return computed_entries_memory; }
+
+ComputedEntriesMemoryForTesting::ComputedEntriesMemoryForTesting(size_t bytes) { computed_entries_memory = bytes; }
+
+ComputedEntriesMemoryForTesting::~ComputedEntriesMemoryForTesting() {
+  computed_entries_memory = kComputedEntriesMemory;
+}
 
 void ByteStrings::Write(Record record, std::vector<uint8_t>& out) {
   const uint16_t length = static_cast<uint16_t>(record.size());

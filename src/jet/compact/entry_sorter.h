@@ -46,4 +46,17 @@ class ByteStrings {
 
 using EntrySorter = SpillingSorter<ByteStrings>;
 
+// The memory for the entries a copy computes from one table's rows, shared by its indexes:
+// 16 MB, or what a ComputedEntriesMemoryForTesting sets.
+size_t ComputedEntriesMemory();
+
+// Sets ComputedEntriesMemory while it lives, for the tests that make a small table spill.
+class ComputedEntriesMemoryForTesting {
+ public:
+  explicit ComputedEntriesMemoryForTesting(size_t bytes);
+  ~ComputedEntriesMemoryForTesting();
+  ComputedEntriesMemoryForTesting(const ComputedEntriesMemoryForTesting&) = delete;
+  ComputedEntriesMemoryForTesting& operator=(const ComputedEntriesMemoryForTesting&) = delete;
+};
+
 }  // namespace vintrel::jet

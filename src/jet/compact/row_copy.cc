@@ -36,8 +36,6 @@
 namespace vintrel::jet {
 namespace {
 constexpr const char* kStructure = "data page";
-// Memory for the index entries computed from the rows, shared by a table's indexes.
-constexpr size_t kComputedEntriesMemory = size_t{16} << 20;
 
 std::optional<size_t> PrimaryIndex(const TableDefinition& table) {
   for (const LogicalIndex& index : table.logical_indexes) {
@@ -61,7 +59,7 @@ class RowCopier {
         long_values_(source_format_.version == Version::kJet4 && !copy.text ? LongValues::kByReference
                                                                            : LongValues::kWhole) {
     const size_t rebuilt = std::count(copy.survey.rebuild.begin(), copy.survey.rebuild.end(), true);
-    const size_t budget = kComputedEntriesMemory / std::max<size_t>(rebuilt, 1);
+    const size_t budget = ComputedEntriesMemory() / std::max<size_t>(rebuilt, 1);
     result_.computed.resize(table_.real_indexes.size());
     result_.sums.resize(table_.real_indexes.size());
     for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
