@@ -10,6 +10,7 @@
 #include "fixtures.h"
 #include "jet/compact/compact_database.h"
 #include "jet/compact/entry_sorter.h"
+#include "jet/jet_error.h"
 #include "scratch_file.h"
 
 namespace vintrel::jet {
@@ -62,6 +63,18 @@ TEST(EntrySorterTest, ConversionWhoseEntriesSpillWritesTheCopyMadeInMemory) {
   constexpr size_t kPage = 4096;
   const auto differ = std::mismatch(in_memory.begin() + kPage, in_memory.end(), spilled.begin() + kPage);
   EXPECT_EQ(differ.first, in_memory.end()) << "first difference at byte " << differ.first - in_memory.begin();
+}
+
+TEST(EntrySorterTest, TakesTheLongestEntryThroughARunAndRefusesALongerOne) {
+  ScratchDirectory dir;
+  EntrySorter sorter(dir.Path(""), 1);
+  std::vector<uint8_t> longest(ByteStrings::kLongest, 0xAB);
+  longest.back() = 0xCD;
+  const std::vector<uint8_t> short_entry = {0x01};
+  sorter.Add(longest);
+  sorter.Add(short_entry);
+  EXPECT_THROW(sorter.Add(std::vector<uint8_t>(ByteStrings::kLongest + 1)), UnsupportedError);
+  EXPECT_EQ(Drained(sorter), (std::vector<std::vector<uint8_t>>{short_entry, longest}));
 }
 
 }  // namespace
