@@ -1,5 +1,6 @@
 // Index entries come out in byte order whether they stayed in memory or were spilled in runs.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -75,6 +76,32 @@ TEST(EntrySorterTest, TakesTheLongestEntryThroughARunAndRefusesALongerOne) {
   sorter.Add(short_entry);
   EXPECT_THROW(sorter.Add(std::vector<uint8_t>(ByteStrings::kLongest + 1)), UnsupportedError);
   EXPECT_EQ(Drained(sorter), (std::vector<std::vector<uint8_t>>{short_entry, longest}));
+}
+
+// The descriptor of the one scratch file open in `dir`.
+int ScratchFileIn(const ScratchDirectory& dir) {
+  const std::string prefix = dir.Path(""), suffix = " (deleted)";
+  for (const auto& link : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const std::string target = std::filesystem::read_symlink(link, error).string();
+    if (!error && target.starts_with(prefix) && target.ends_with(suffix)) return std::stoi(link.path().filename());
+  }
+  return -1;
+}
+
+TEST(EntrySorterTest, ReportsARunFileCutShort) {
+  ScratchDirectory dir;
+  EntrySorter sorter(dir.Path(""), 100);
+  for (int i = 0; i < 1000; ++i) sorter.Add(std::vector<uint8_t>{static_cast<uint8_t>(i % 251), 0, 0, 0, 1});
+  const int file = ScratchFileIn(dir);
+  ASSERT_GE(file, 0);
+  ASSERT_EQ(::ftruncate(file, ::lseek(file, 0, SEEK_END) / 2), 0);
+  try {
+    Drained(sorter);
+    FAIL() << "the entries of the lost half were not missed";
+  } catch (const JetError& e) {
+    EXPECT_NE(std::string(e.what()).find("ended early"), std::string::npos) << e.what();
+  }
 }
 
 }  // namespace
