@@ -174,7 +174,7 @@ class SpillingSorter {
       if (!held_.empty()) SpillRun();
       held_ = Layout();  // its memory is not needed for the merge
       std::vector<RunReader<Layout>> readers;
-      readers.reserve(runs_.size());  // a ByteStrings head lies in its reader's buffer
+      readers.reserve(runs_.size());
       std::vector<Record> heads(runs_.size());
       std::vector<size_t> live;
       for (const auto& [begin, end] : runs_) {
