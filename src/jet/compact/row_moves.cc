@@ -46,12 +46,22 @@ std::optional<uint32_t> RowMoves::Translate(std::vector<uint32_t>& pointers) {
   }
   // One pass over the sorted file, merged with the sorted requests.
   RunReader<Pairs> reader(sorted_, 0, sorted_.size());
+  std::span<const uint8_t> buffered;
+  size_t next = 0;
   Pair pair;
-  bool held = reader.Next(pair);
   for (size_t i : order) {
     const uint32_t wanted = pointers[i];
-    while (held && pair.from < wanted) held = reader.Next(pair);
-    if (!held || pair.from != wanted) return wanted;
+    while (true) {
+      if (next == buffered.size()) {
+        buffered = reader.TakeBuffered();
+        next = 0;
+        if (buffered.empty()) return wanted;
+      }
+      pair = Pairs::Read(buffered.data() + next);
+      if (pair.from >= wanted) break;
+      next += sizeof(Pair);
+    }
+    if (pair.from != wanted) return wanted;
     pointers[i] = pair.to;
   }
   return std::nullopt;

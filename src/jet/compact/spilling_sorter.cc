@@ -23,14 +23,17 @@ void RunFile::Clear() {
 }
 
 const uint8_t* RunBytes::Refill(size_t count) {
-  buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>(next_));
-  next_ = 0;
-  const size_t kept = buffer_.size();
+  const size_t kept = held_ - next_;
+  if (kept == 0 && at_ == end_) return nullptr;
   const size_t read = std::min<uint64_t>(std::max(count, kReadBuffer), end_ - at_);
   if (kept + read < count) throw JetError("A record in a scratch file runs past the end of its run.");
-  buffer_.resize(kept + read);
-  file_->Read(at_, std::span(buffer_).subspan(kept));
+  std::copy(buffer_.begin() + static_cast<ptrdiff_t>(next_), buffer_.begin() + static_cast<ptrdiff_t>(held_),
+            buffer_.begin());
+  if (buffer_.size() < kept + read) buffer_.resize(kept + read);
+  file_->Read(at_, std::span(buffer_).subspan(kept, read));
   at_ += read;
+  held_ = kept + read;
+  next_ = 0;
   return buffer_.data();
 }
 

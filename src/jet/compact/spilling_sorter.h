@@ -66,18 +66,27 @@ class RunBytes {
  public:
   RunBytes(const RunFile& file, uint64_t begin, uint64_t end) : file_(&file), at_(begin), end_(end) {}
 
-  bool done() const { return next_ == buffer_.size() && at_ == end_; }
-  // The next `count` bytes of the run, valid until the following call; a run that ends
-  // first is an error.
-  const uint8_t* Peek(size_t count) { return buffer_.size() - next_ >= count ? buffer_.data() + next_ : Refill(count); }
+  // The next `count` bytes of the run, valid until the following call; null at the run's
+  // end, and an error where it ends within them.
+  const uint8_t* Peek(size_t count) { return held_ - next_ >= count ? buffer_.data() + next_ : Refill(count); }
   void Skip(size_t count) { next_ += count; }
+  // The whole records of `size` bytes that the buffer holds from the next one on, skipped;
+  // empty at the run's end.
+  std::span<const uint8_t> TakeRecords(size_t size) {
+    const uint8_t* first = Peek(size);
+    if (!first) return {};
+    const size_t count = (held_ - next_) / size * size;
+    next_ += count;
+    return std::span(first, count);
+  }
 
  private:
   const uint8_t* Refill(size_t count);
 
   const RunFile* file_;
   uint64_t at_, end_;
-  std::vector<uint8_t> buffer_;
+  std::vector<uint8_t> buffer_;  // only grows, so that refilling it writes no zeros
+  size_t held_ = 0;              // bytes of the run in buffer_
   size_t next_ = 0;
 };
 
@@ -90,12 +99,18 @@ class RunReader {
   // Sets `record` to the next one (a ByteStrings record is valid until the following call);
   // false at the run's end.
   bool Next(typename Layout::Record& record) {
-    if (bytes_.done()) return false;
-    const size_t size = Layout::WrittenSize(bytes_.Peek(Layout::kSizeBytes));
-    record = Layout::Read(bytes_.Peek(size));
+    const uint8_t* written = bytes_.Peek(Layout::kSizeBytes);
+    if (!written) return false;
+    const size_t size = Layout::WrittenSize(written);
+    if (size > Layout::kSizeBytes) written = bytes_.Peek(size);
+    record = Layout::Read(written);
     bytes_.Skip(size);
     return true;
   }
+
+  // The records the buffer holds from the next one on, taken, as written; empty at the run's
+  // end. For fixed-size records, to be scanned in a loop whose cursor stays in registers.
+  std::span<const uint8_t> TakeBuffered() { return bytes_.TakeRecords(Layout::kSizeBytes); }
 
  private:
   RunBytes bytes_;
