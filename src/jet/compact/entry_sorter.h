@@ -1,42 +1,62 @@
 // Index entries (byte strings) put in byte order, for the indexes whose keys a conversion
-// computes from the rows, which come in row order. Entries are kept in memory up to a
-// budget; beyond it they are spilled in sorted runs to an unnamed file beside the copy and
-// merged as they are taken, so memory stays bounded whatever the size of the table.
+// computes from the rows, which come in row order: a SpillingSorter of ByteStrings.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <span>
-#include <string>
 #include <utility>
 #include <vector>
 
-#include "jet/io/file_io.h"
+#include "jet/compact/spilling_sorter.h"
 
 namespace vintrel::jet {
 
-class EntrySorter {
+// Byte strings in byte order, held end to end and written each after its 2-byte length.
+class ByteStrings {
  public:
-  // Spill files go into `directory`.
-  EntrySorter(std::string directory, size_t memory_bytes);
-  EntrySorter(EntrySorter&&) noexcept = default;
-  EntrySorter& operator=(EntrySorter&&) noexcept = default;
+  using Record = std::span<const uint8_t>;
 
-  void Add(std::span<const uint8_t> entry);
-  // Hands every entry to `take` in byte order, equal entries included, and empties the sorter.
-  void Drain(const std::function<void(std::span<const uint8_t>)>& take);
+  static constexpr size_t kLongest = UINT16_MAX;
+  static constexpr size_t kSizeBytes = 2;
+  static size_t WrittenSize(const uint8_t* written) {
+    uint16_t length;
+    std::memcpy(&length, written, kSizeBytes);
+    return kSizeBytes + length;
+  }
+  static Record Read(const uint8_t* written) { return Record(written + kSizeBytes, WrittenSize(written) - kSizeBytes); }
+  static void Write(Record record, std::vector<uint8_t>& out);
+  static bool Less(Record a, Record b) { return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end()); }
+
+  // Refuses a string longer than kLongest.
+  void Hold(Record record);
+  size_t held_bytes() const { return bytes_.size() + entries_.size() * sizeof(entries_[0]); }
+  bool empty() const { return entries_.empty(); }
+  void Sort();
+  template <class Take>
+  void ForEach(Take take) const {
+    for (const auto& [at, size] : entries_) take(Record(bytes_).subspan(at, size));
+  }
+  // Empties the strings, keeping their memory for the next run.
+  void Clear();
 
  private:
-  void SortMemory();
-  void SpillRun();
-  std::string ScratchSubject() const;
-
-  std::string directory_;
-  size_t memory_bytes_;
-  std::vector<uint8_t> bytes_;                     // entries end to end
+  std::vector<uint8_t> bytes_;                      // the strings end to end
   std::vector<std::pair<size_t, size_t>> entries_;  // offset and size in bytes_
-  Descriptor runs_file_;
-  std::vector<std::pair<uint64_t, uint64_t>> runs_;  // (offset, bytes) in runs_file_
+};
+
+using EntrySorter = SpillingSorter<ByteStrings>;
+
+// The memory for the entries a copy computes from one table's rows, shared by its indexes:
+// 16 MB, or what a ComputedEntriesMemoryForTesting sets.
+size_t ComputedEntriesMemory();
+
+// Sets ComputedEntriesMemory while it lives, for the tests that make a small table spill.
+class ComputedEntriesMemoryForTesting {
+ public:
+  explicit ComputedEntriesMemoryForTesting(size_t bytes);
+  ~ComputedEntriesMemoryForTesting();
+  ComputedEntriesMemoryForTesting(const ComputedEntriesMemoryForTesting&) = delete;
+  ComputedEntriesMemoryForTesting& operator=(const ComputedEntriesMemoryForTesting&) = delete;
 };
 
 }  // namespace vintrel::jet

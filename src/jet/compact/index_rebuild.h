@@ -11,7 +11,7 @@
 namespace vintrel::jet {
 
 // Builds each real index and sets its entry count, usage map and root in `block`. A source
-// index's row pointers are translated through `moves` (sealed), and its entries must be the
+// index's row pointers are translated through `moves` (sorted), and its entries must be the
 // rows' keys (rows.sums): an entry naming no row of the table, keys out of order or entries
 // other than the rows' raise IndexMismatch. Two rows with one key in a unique index are lost:
 // RowsLostError, or, when the copy salvages, RowsToDrop for the later ones, whose losses are

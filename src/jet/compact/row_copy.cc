@@ -36,8 +36,6 @@
 namespace vintrel::jet {
 namespace {
 constexpr const char* kStructure = "data page";
-// Memory for the index entries computed from the rows, shared by a table's indexes.
-constexpr size_t kComputedEntriesMemory = size_t{16} << 20;
 
 std::optional<size_t> PrimaryIndex(const TableDefinition& table) {
   for (const LogicalIndex& index : table.logical_indexes) {
@@ -61,7 +59,7 @@ class RowCopier {
         long_values_(source_format_.version == Version::kJet4 && !copy.text ? LongValues::kByReference
                                                                            : LongValues::kWhole) {
     const size_t rebuilt = std::count(copy.survey.rebuild.begin(), copy.survey.rebuild.end(), true);
-    const size_t budget = kComputedEntriesMemory / std::max<size_t>(rebuilt, 1);
+    const size_t budget = ComputedEntriesMemory() / std::max<size_t>(rebuilt, 1);
     result_.computed.resize(table_.real_indexes.size());
     result_.sums.resize(table_.real_indexes.size());
     for (size_t i = 0; i < table_.real_indexes.size(); ++i) {
@@ -104,7 +102,8 @@ class RowCopier {
       const uint64_t hash = Prepare(fields);
       AddRow(unplaced--, fields, hash);
     }
-    if (moves_.Seal()) {
+    moves_.Sort();
+    if (moves_.repeated_source()) {
       if (by_primary_key) throw IndexMismatch(*primary, "two entries name the same row");
       RaiseDamaged("table definition", source_.page, "a row was read twice");
     }
@@ -172,7 +171,7 @@ class RowCopier {
     } catch (const DamagedError& e) {
       throw IndexMismatch(primary, "the table holds rows it cannot lead to: " + e.damage());
     }
-    // Rows are taken once each (RowMoves::Seal refuses a second visit), so equal counts mean
+    // Rows are taken once each (RowMoves names a row added twice), so equal counts mean
     // the primary key led to every live row.
     if (live != named) {
       throw IndexMismatch(primary, "it names " + std::to_string(named) + " rows of the " + std::to_string(live) +

@@ -49,7 +49,7 @@ uint64_t EntryHash(const std::vector<uint8_t>& key, uint32_t pointer);
 
 // Copies the rows in primary-key order when the table has a primary key the copy can take
 // as stored, and in the order they are stored otherwise; records each row's move from its
-// source place in `moves`, sealed on return. Rows that cannot be read are lost: raised as
+// source place in `moves`, sorted on return. Rows that cannot be read are lost: raised as
 // RowsLostError, or recorded where the copy salvages. An index that turns out not to lead to
 // the rows raises IndexMismatch.
 CopiedRows CopyRows(const CopyContext& copy, RowMoves& moves);

@@ -1,16 +1,17 @@
 // Where each row of a table went in the copy: source row pointer to copy row pointer, for
-// rebuilding the table's indexes. Pairs are kept in memory up to a budget; beyond it they
-// are spilled in sorted runs to an unnamed file beside the copy and merged into one sorted
-// file, so memory stays bounded whatever the size of the table.
+// rebuilding the table's indexes. The pairs go through a SpillingSorter: beyond its budget
+// they are spilled in sorted runs and merged once into a sorted file beside the copy, so
+// memory stays bounded whatever the size of the table.
 #pragma once
 
+#include <compare>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "jet/io/file_io.h"
+#include "jet/compact/spilling_sorter.h"
 
 namespace vintrel::jet {
 
@@ -27,8 +28,10 @@ class RowMoves {
   RowMoves& operator=(const RowMoves&) = delete;
 
   void Add(uint32_t from, uint32_t to);
-  // Orders the pairs for translation; returns a source pointer that was added twice, if any.
-  std::optional<uint32_t> Seal();
+  // Puts the pairs in order of source pointer, for Translate; called once all are added.
+  void Sort();
+  // A source pointer that was added twice, if any; known once sorted.
+  std::optional<uint32_t> repeated_source() const { return repeated_source_; }
   uint64_t size() const { return count_; }
 
   // Replaces each source pointer in `pointers` by its new pointer; returns the first one
@@ -36,20 +39,17 @@ class RowMoves {
   std::optional<uint32_t> Translate(std::vector<uint32_t>& pointers);
 
  private:
-  using Pair = std::pair<uint32_t, uint32_t>;
+  struct Pair {
+    uint32_t from, to;
+    friend auto operator<=>(const Pair&, const Pair&) = default;
+  };
+  using Pairs = FixedSizeRecords<Pair>;
 
-  void SpillRun();
-  void WritePairs(const Descriptor& file, const Pair* pairs, size_t count, uint64_t at);
-  size_t ReadPairs(const Descriptor& file, Pair* pairs, size_t count, uint64_t at) const;
-  std::string ScratchSubject() const;
-
-  std::string directory_;
-  size_t memory_pairs_;
-  std::vector<Pair> memory_;
+  SpillingSorter<Pairs> sorter_;
   uint64_t count_ = 0;
-  Descriptor runs_file_;
-  std::vector<std::pair<uint64_t, uint64_t>> runs_;  // (first pair, pair count) in runs_file_
-  Descriptor sorted_;  // every pair in order, once spilled runs are merged
+  std::optional<uint32_t> repeated_source_;
+  std::span<const Pair> in_memory_;  // every pair in order, when none was spilled
+  RunFile sorted_;                   // every pair in order, once spilled runs are merged
 };
 
 }  // namespace vintrel::jet
