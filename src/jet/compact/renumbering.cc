@@ -119,10 +119,15 @@ void Renumbering::RenumberKey(const TableDefinition& table, const RealIndex& ind
   for (const IndexColumn& part : index.columns) {
     for (size_t c : id_columns) remaining += table.columns[c].number == part.column_number;
   }
+  // The key came from one of the index's pages, which the reader of its entries has left.
+  auto cut_short = [&] {
+    const std::string detail = "a key of an index of the table at page " + std::to_string(table.page) + " is cut short";
+    throw DamagedError("The database is damaged: " + detail + ".", "", 0, detail);
+  };
   size_t at = 0;
   for (const IndexColumn& part : index.columns) {
     if (remaining == 0) return;
-    if (at >= key.size()) RaiseDamaged("index page", table.page, "a key is cut short");
+    if (at >= key.size()) cut_short();
     auto column = std::find_if(table.columns.begin(), table.columns.end(),
                                [&](const Column& c) { return c.number == part.column_number; });
     const std::optional<size_t> size =
@@ -131,7 +136,7 @@ void Renumbering::RenumberKey(const TableDefinition& table, const RealIndex& ind
       throw JetError("An index of table " + std::to_string(table.page) +
                      " keys an object id after a column whose key width varies.");
     }
-    if (at + *size > key.size()) RaiseDamaged("index page", table.page, "a key is cut short");
+    if (at + *size > key.size()) cut_short();
     const size_t c = static_cast<size_t>(column - table.columns.begin());
     if (std::find(id_columns.begin(), id_columns.end(), c) != id_columns.end()) {
       --remaining;
