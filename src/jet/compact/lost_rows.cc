@@ -1,5 +1,6 @@
-// Key segments are read back by undoing index_key.cc's encoding of the fixed-width types: the
-// flag byte, then the value's bytes most significant first, complemented when descending, with
+// Key segments are read back by undoing index_key.cc's encoding of the fixed-width types, each
+// as wide as KeySegmentSize says: the flag byte, then the value's bytes most significant
+// first, complemented when descending, with
 // the sign bit flipped (integers), or flipped for non-negative and every bit complemented for
 // negative values (floating point), or in 8-byte groups (GUIDs). Text keys are sort bytes,
 // which do not give the text back.
@@ -8,8 +9,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
 
 #include "jet/compact/table_survey.h"
+#include "jet/keys/index_key.h"
 #include "jet/pages/index_page.h"
 #include "jet/value_format.h"
 #include "text/utf.h"
@@ -26,31 +29,20 @@ const Column* ColumnNumbered(const TableDefinition& table, uint16_t number) {
   return nullptr;
 }
 
-// The value bytes of a segment, most significant first, as stored ascending.
-std::optional<std::vector<uint8_t>> TakeBytes(const std::vector<uint8_t>& key, size_t& at, size_t size,
-                                              bool ascending) {
-  if (key.size() - at < size) return std::nullopt;
-  std::vector<uint8_t> bytes(key.begin() + at, key.begin() + at + size);
-  if (!ascending) {
-    for (uint8_t& b : bytes) b = static_cast<uint8_t>(~b);
-  }
-  at += size;
-  return bytes;
-}
-
-uint64_t BigEndian(const std::vector<uint8_t>& bytes) {
+uint64_t BigEndian(std::span<const uint8_t> bytes) {
   uint64_t value = 0;
   for (uint8_t b : bytes) value = value << 8 | b;
   return value;
 }
 
 // With its sign bit flipped, a two's-complement integer reads as itself plus 2^(bits-1).
-int64_t SignedFromFlipped(const std::vector<uint8_t>& bytes) {
+int64_t SignedFromFlipped(std::span<const uint8_t> bytes) {
   const uint64_t offset = uint64_t{1} << (bytes.size() * 8 - 1);
   return static_cast<int64_t>(BigEndian(bytes) - offset);
 }
 
-double FloatingFromKey(std::vector<uint8_t> bytes) {
+double FloatingFromKey(std::span<const uint8_t> key_bytes) {
+  std::vector<uint8_t> bytes(key_bytes.begin(), key_bytes.end());
   if (bytes[0] & 0x80) {
     bytes[0] ^= 0x80;
   } else {
@@ -70,48 +62,27 @@ double FloatingFromKey(std::vector<uint8_t> bytes) {
 
 // A GUID's key: its 16 bytes in text order as two 8-byte groups, a continuation byte after
 // the first and the last group's length after the second.
-std::optional<std::string> GuidFromKey(const std::vector<uint8_t>& key, size_t& at, bool ascending) {
-  auto first = TakeBytes(key, at, 8, ascending);
-  if (!first || at >= key.size()) return std::nullopt;
-  ++at;
-  auto second = TakeBytes(key, at, 9, ascending);
-  if (!second) return std::nullopt;
+std::string GuidFromKey(std::span<const uint8_t> key) {
+  const std::span<const uint8_t> text = key.first(8), second = key.subspan(9, 8);
   // Text order has the first three groups big-endian; as stored they are little-endian.
-  const std::vector<uint8_t>& text = *first;
-  const std::array<uint8_t, 16> stored = {text[3], text[2], text[1], text[0], text[5], text[4], text[7], text[6],
-                                          (*second)[0], (*second)[1], (*second)[2], (*second)[3],
-                                          (*second)[4], (*second)[5], (*second)[6], (*second)[7]};
+  const std::array<uint8_t, 16> stored = {text[3],   text[2],   text[1],   text[0],   text[5],   text[4],
+                                          text[7],   text[6],   second[0], second[1], second[2], second[3],
+                                          second[4], second[5], second[6], second[7]};
   return FormatGuid(stored);
 }
 
-std::optional<std::string> SegmentValue(const Column& column, const std::vector<uint8_t>& key, size_t& at,
-                                        bool ascending) {
+// `bytes` are a segment's value bytes (its width from KeySegmentSize), as stored ascending.
+std::optional<std::string> SegmentValue(const Column& column, std::span<const uint8_t> bytes) {
   switch (static_cast<ColumnType>(column.type)) {
-    case ColumnType::kByte:
-      if (auto b = TakeBytes(key, at, 1, ascending)) return std::to_string((*b)[0]);
-      return std::nullopt;
+    case ColumnType::kByte: return std::to_string(bytes[0]);
     case ColumnType::kInteger:
-    case ColumnType::kLong:
-      if (auto b = TakeBytes(key, at, column.type == static_cast<uint8_t>(ColumnType::kLong) ? 4 : 2, ascending)) {
-        return std::to_string(SignedFromFlipped(*b));
-      }
-      return std::nullopt;
-    case ColumnType::kCurrency:
-      if (auto b = TakeBytes(key, at, 8, ascending)) return FormatCurrency(SignedFromFlipped(*b));
-      return std::nullopt;
+    case ColumnType::kLong: return std::to_string(SignedFromFlipped(bytes));
+    case ColumnType::kCurrency: return FormatCurrency(SignedFromFlipped(bytes));
     case ColumnType::kFloat:
-    case ColumnType::kDouble:
-      if (auto b = TakeBytes(key, at, column.type == static_cast<uint8_t>(ColumnType::kFloat) ? 4 : 8, ascending)) {
-        return FormatJsNumber(FloatingFromKey(*b));
-      }
-      return std::nullopt;
-    case ColumnType::kDateTime:
-      if (auto b = TakeBytes(key, at, 8, ascending)) return FormatDateTime(FloatingFromKey(*b));
-      return std::nullopt;
-    case ColumnType::kRepId:
-      return GuidFromKey(key, at, ascending);
-    default:
-      return std::nullopt;
+    case ColumnType::kDouble: return FormatJsNumber(FloatingFromKey(bytes));
+    case ColumnType::kDateTime: return FormatDateTime(FloatingFromKey(bytes));
+    case ColumnType::kRepId: return GuidFromKey(bytes);
+    default: return std::nullopt;
   }
 }
 
@@ -124,13 +95,19 @@ std::optional<std::string> DescribeKey(const TableDefinition& table, const RealI
   for (const IndexColumn& part : index.columns) {
     const Column* column = ColumnNumbered(table, part.column_number);
     if (!column || at >= key.size()) return std::nullopt;
-    const uint8_t flag = key[at++];
+    const std::optional<size_t> size = KeySegmentSize(column->type, part.ascending, key[at]);
+    if (!size || key.size() - at < *size) return std::nullopt;
     std::optional<std::string> value;
-    if (flag == (part.ascending ? 0x00 : 0xFF)) {
+    if (*size == 1) {
       value = "Null";
     } else {
-      value = SegmentValue(*column, key, at, part.ascending);
+      std::vector<uint8_t> bytes(key.begin() + at + 1, key.begin() + at + *size);
+      if (!part.ascending) {
+        for (uint8_t& b : bytes) b = static_cast<uint8_t>(~b);
+      }
+      value = SegmentValue(*column, bytes);
     }
+    at += *size;
     if (!value) return std::nullopt;
     if (!text.empty()) text += ", ";
     text += ToUtf8(column->name) + " " + *value;
