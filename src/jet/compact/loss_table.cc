@@ -12,7 +12,7 @@
 
 #include "jet/coding.h"
 #include "jet/compact/definition_rewrite.h"
-#include "jet/pages/data_page_builder.h"
+#include "jet/compact/row_pages.h"
 #include "jet/pages/definition_builder.h"
 #include "jet/pages/long_value_writer.h"
 #include "jet/pages/row_encoder.h"
@@ -130,8 +130,7 @@ TableDigest WriteLossTable(const std::vector<LostRows>& losses, uint32_t definit
   RowHasher hasher(table, unicode);
   RowEncoder encoder(format, table);
   std::map<uint16_t, LongValueWriter> long_values;
-  std::optional<DataPageBuilder> page;
-  std::vector<uint32_t> data_pages;
+  RowPages pages(format, output, definition_page);
   TableDigest digest;
   std::vector<uint8_t> bytes;
   for (const LostRows& lost : losses) {
@@ -144,21 +143,12 @@ TableDigest WriteLossTable(const std::vector<LostRows>& losses, uint32_t definit
           return long_values.try_emplace(table.columns[column].number, format, output).first->second.Write(field.bytes);
         },
         bytes);
-    if (!page || !page->Fits(bytes.size())) {
-      if (page) output.Write(page->number(), page->bytes());
-      page.emplace(format, output.Allocate(), definition_page);
-      data_pages.push_back(page->number());
-    }
-    page->Add(bytes);
+    pages.Add(bytes);
   }
-  std::optional<uint32_t> with_room;
-  if (page) {
-    output.Write(page->number(), page->bytes());
-    if (page->Room() > 0) with_room = page->number();
-  }
+  const std::optional<uint32_t> with_room = pages.Finish();
   for (auto& [column, writer] : long_values) writer.Flush();
   DefinitionBlock block = BuildJet4Definition(table);
-  SetRowMaps(format, maps, digest.rows, data_pages, with_room, long_values, block);
+  SetRowMaps(format, maps, digest.rows, pages.pages(), with_room, long_values, block);
   WriteDefinitionPages(format, block, definition_page, output);
   return digest;
 }

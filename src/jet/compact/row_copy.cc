@@ -24,11 +24,11 @@
 #include <utility>
 #include <vector>
 
+#include "jet/compact/row_pages.h"
 #include "jet/io/file_io.h"
 #include "jet/jet_error.h"
 #include "jet/keys/index_key.h"
 #include "jet/pages/data_page.h"
-#include "jet/pages/data_page_builder.h"
 #include "jet/pages/long_value.h"
 #include "jet/pages/row_encoder.h"
 #include "jet/table_reader.h"
@@ -56,6 +56,7 @@ class RowCopier {
         hasher_(copy.source_table, copy.source),
         encoder_(copy.format, copy.table),
         moves_(moves),
+        pages_(copy.format, copy.output, copy.owner),
         long_values_(source_format_.version == Version::kJet4 && !copy.text ? LongValues::kByReference
                                                                            : LongValues::kWhole) {
     const size_t rebuilt = std::count(copy.survey.rebuild.begin(), copy.survey.rebuild.end(), true);
@@ -107,10 +108,8 @@ class RowCopier {
       if (by_primary_key) throw IndexMismatch(*primary, "two entries name the same row");
       RaiseDamaged("table definition", source_.page, "a row was read twice");
     }
-    if (data_page_) {
-      copy_.output.Write(data_page_->number(), data_page_->bytes());
-      if (data_page_->Room() > 0) result_.open_page = data_page_->number();
-    }
+    result_.open_page = pages_.Finish();
+    result_.data_pages = pages_.pages();
     for (auto& [column, writer] : result_.long_values) writer.Flush();
     return std::move(result_);
   }
@@ -272,12 +271,7 @@ class RowCopier {
           return writer.Write(pieces);
         },
         row_);
-    if (!data_page_ || !data_page_->Fits(row_.size())) {
-      if (data_page_) copy_.output.Write(data_page_->number(), data_page_->bytes());
-      data_page_.emplace(copy_.format, copy_.output.Allocate(), copy_.owner);
-      result_.data_pages.push_back(data_page_->number());
-    }
-    const uint32_t new_pointer = PackRowPointer(data_page_->number(), data_page_->Add(row_));
+    const uint32_t new_pointer = pages_.Add(row_);
     moves_.Add(old_pointer, new_pointer);
     for (size_t i = 0; i < key_encoders_.size(); ++i) AddKey(i, fields, new_pointer, old_pointer);
     ++result_.count;
@@ -323,6 +317,7 @@ class RowCopier {
   RowHasher hasher_;
   RowEncoder encoder_;
   RowMoves& moves_;
+  RowPages pages_;
   const LongValues long_values_;
   std::vector<std::optional<IndexKeyEncoder>> key_encoders_;  // none where keys cannot be computed
   std::vector<size_t> autonumbers_;  // columns of source_
@@ -334,7 +329,6 @@ class RowCopier {
   std::vector<uint8_t> whole_;
   std::vector<uint8_t> key_;
   std::vector<uint8_t> row_;
-  std::optional<DataPageBuilder> data_page_;
   CopiedRows result_;
 };
 
