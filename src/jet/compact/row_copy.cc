@@ -241,7 +241,7 @@ class RowCopier {
   // returns the row's hash for the digest. Raises a DamagedError for a row that cannot be
   // read, before anything of it is written.
   uint64_t Prepare(std::vector<Field>& fields) {
-    RenumberIds(copy_, fields);
+    copy_.renumbering.RenumberIds(copy_.id_columns, fields);
     const uint64_t hash = hasher_.Hash(fields);
     for (const auto& [c, keyed] : long_columns_) {
       Field& field = fields[c];
@@ -333,10 +333,6 @@ class RowCopier {
 };
 
 }  // namespace
-
-void RenumberIds(const CopyContext& copy, std::vector<Field>& fields) {
-  copy.renumbering.RenumberIds(copy.id_columns, fields);
-}
 
 uint64_t EntryHash(const std::vector<uint8_t>& key, uint32_t pointer) {
   return XXH3_64bits_withSeed(key.data(), key.size(), pointer);

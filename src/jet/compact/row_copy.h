@@ -40,10 +40,6 @@ struct CopiedRows {
   std::map<uint16_t, int32_t> largest_autonumbers;
 };
 
-// Renumbers the object ids a source row's fields hold (copy.id_columns), as the copy stores
-// them.
-void RenumberIds(const CopyContext& copy, std::vector<Field>& fields);
-
 // The hash an entry adds to its index's KeySum.
 uint64_t EntryHash(const std::vector<uint8_t>& key, uint32_t pointer);
 

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <string>
 
-#include "jet/compact/row_copy.h"
 #include "jet/jet_error.h"
 #include "jet/keys/index_key.h"
 #include "jet/table_reader.h"
@@ -61,7 +60,7 @@ void RaiseRepeatedKey(const CopyContext& copy, size_t index, std::span<const uin
   std::vector<uint8_t> computed;
   TableReader reader(copy.source.pages(), copy.source.format(), copy.source_table);
   while (rows.size() < 2 && reader.Next(fields)) {
-    RenumberIds(copy, fields);
+    copy.renumbering.RenumberIds(copy.id_columns, fields);
     if (copy.text) copy.text->Apply(fields);
     encoder.Encode(fields, computed);
     if (std::equal(computed.begin(), computed.end(), key.begin(), key.end())) {
