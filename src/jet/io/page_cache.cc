@@ -25,17 +25,17 @@ PageRef PageCache::Get(uint32_t number, const char* structure) {
                  "the page lies beyond the end of the file (" + std::to_string(page_count_) +
                      " pages)");
   }
-  const std::span<const uint8_t> stored = source_.Bytes(static_cast<uint64_t>(number) * page_size_, page_size_);
+  SourceBytes stored = source_.Bytes(static_cast<uint64_t>(number) * page_size_, page_size_);
   PageRef page;
   if (database_key_ != 0 && number > 0) {
-    std::vector<uint8_t> bytes(stored.begin(), stored.end());
+    std::vector<uint8_t> bytes(stored.bytes.begin(), stored.bytes.end());
     uint32_t key = database_key_ ^ number;
     uint8_t key_bytes[4] = {static_cast<uint8_t>(key), static_cast<uint8_t>(key >> 8),
                             static_cast<uint8_t>(key >> 16), static_cast<uint8_t>(key >> 24)};
     ApplyRc4(key_bytes, bytes);
     page = std::make_shared<const Page>(number, std::move(bytes));
   } else {
-    page = std::make_shared<const Page>(number, stored);
+    page = std::make_shared<const Page>(number, std::move(stored));
   }
   recent_.push_front(page);
   by_number_[number] = recent_.begin();

@@ -1,8 +1,8 @@
 // A bounded cache of decoded pages over a PageSource. Pages are handed out as shared
 // pointers, so a page in use stays valid after the cache has dropped it (as long as the
-// source lives: plain pages view the source's bytes, only encoded ones are copied to be
-// decoded); the cache itself never holds more than its capacity, whatever the size of the
-// file.
+// source lives: plain pages view the source's bytes and keep what holds them, only encoded
+// ones are copied to be decoded); the cache itself never holds more than its capacity,
+// whatever the size of the file.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +24,7 @@ class Page {
   Page(uint32_t number, std::vector<uint8_t> bytes)
       : number_(number), owned_(std::move(bytes)), bytes_(owned_) {}
   // A page viewing bytes of a PageSource, which must outlive it.
-  Page(uint32_t number, std::span<const uint8_t> bytes) : number_(number), bytes_(bytes) {}
+  Page(uint32_t number, SourceBytes bytes) : number_(number), bytes_(bytes.bytes), keep_(std::move(bytes.keep)) {}
   Page(const Page&) = delete;
   Page& operator=(const Page&) = delete;
 
@@ -36,6 +36,7 @@ class Page {
   uint32_t number_;
   std::vector<uint8_t> owned_;
   std::span<const uint8_t> bytes_;
+  std::shared_ptr<const void> keep_;
 };
 
 using PageRef = std::shared_ptr<const Page>;
@@ -44,7 +45,7 @@ class PageCache {
  public:
   // `database_key` non-zero means the pages after the first are RC4-encoded with it.
   PageCache(const PageSource& source, uint32_t page_size, uint32_t database_key,
-            size_t capacity = 64);
+            size_t capacity = 16);
   PageCache(const PageCache&) = delete;
   PageCache& operator=(const PageCache&) = delete;
 

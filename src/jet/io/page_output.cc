@@ -51,19 +51,21 @@ void PageOutput::Write(uint32_t number, std::span<const uint8_t> bytes) {
     WriteWindow();
     window_first_ = number;
   }
-  if (window_.empty()) window_.resize(kWindowSize);
+  if (!window_) window_.emplace(kWindowSize);
+  const std::span<uint8_t> window = window_->bytes();
   const size_t at = static_cast<size_t>(number - window_first_) * page_size_;
-  if (at > window_used_) std::fill(window_.begin() + window_used_, window_.begin() + at, 0);
-  std::copy(bytes.begin(), bytes.end(), window_.begin() + at);
+  if (at > window_used_) std::fill(window.begin() + window_used_, window.begin() + at, 0);
+  std::copy(bytes.begin(), bytes.end(), window.begin() + at);
   window_used_ = std::max(window_used_, at + bytes.size());
 }
 
 void PageOutput::WriteWindow() {
-  WriteExactly(file_.get(), static_cast<uint64_t>(window_first_) * page_size_,
-               std::span(window_).first(window_used_), "'" + path_ + "'");
+  if (window_used_ == 0) return;
+  WriteExactly(file_.get(), static_cast<uint64_t>(window_first_) * page_size_, window_->bytes().first(window_used_),
+               "'" + path_ + "'");
   // The disk starts on each window as soon as it is written (the call does not wait), so that
   // little is left to wait for when the copy is flushed.
-  if (window_used_ > 0 && ::sync_file_range(file_.get(), static_cast<off_t>(uint64_t{window_first_} * page_size_),
+  if (::sync_file_range(file_.get(), static_cast<off_t>(uint64_t{window_first_} * page_size_),
                                             static_cast<off_t>(window_used_), SYNC_FILE_RANGE_WRITE) != 0) {
     RaisePathError("flush", path_, errno);
   }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "jet/format.h"
 #include "jet/io/file_io.h"
+#include "jet/io/present_memory.h"
 
 namespace vintrel::jet {
 
@@ -64,7 +66,7 @@ class PageOutput {
   // written as zeros, which is what they read as anyway until a later write replaces them;
   // a page below the window is written at once.
   static constexpr size_t kWindowSize = size_t{4} << 20;
-  std::vector<uint8_t> window_;
+  std::optional<PresentMemory> window_;
   uint32_t window_first_ = 0;
   size_t window_used_ = 0;  // bytes, up to the end of the highest page written there
 };

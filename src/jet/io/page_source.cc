@@ -1,127 +1,123 @@
 #include "jet/io/page_source.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
-#include <optional>
+#include <deque>
+#include <list>
+#include <unordered_map>
 #include <utility>
 
-#include "jet/io/mapping_guard.h"
+#include "jet/io/present_memory.h"
 #include "jet/jet_error.h"
 
 namespace vintrel::jet {
 namespace {
 
-// The file is mapped whole, read-only, so that pages come straight from the kernel's page
-// cache: no call and no copy per page. Mapped pages count in the process's resident memory
-// once touched, so the mapping is released window by window with MADV_DONTNEED, which keeps
-// the bytes readable (a later read faults them in again from the page cache), so views
-// handed out earlier stay valid. What a window holds is counted in the blocks the kernel
-// maps at each fault (its fault-around, 64 KB), and the least recently read windows are
-// released once the blocks held pass kResidentBudget, whatever the file's size. Counting
-// blocks rather than windows lets the scattered single pages of an index walk cost what
-// they hold, so they neither push out the windows a copy is reading nor call for a release
-// at each step: a release is a system call, and a flush of the mapping's view on every
-// processor that runs a thread of the process.
+// The file is read with pread in blocks, kept in a small cache of the blocks read last, and
+// pages are views of their block, which they keep alive. A read call, not a mapping: on
+// virtual machines a page fault costs several times the read of a whole block, and reads
+// bring no SIGBUS when another program cuts the file short, only a short read, which
+// raises. The size is the one the file had when it was opened; a file grown since is read
+// no further. The cache is small on purpose: reading a block again from the kernel's page
+// cache costs less than the processor caches that more blocks in memory push out.
 //
-// A mapping brings one risk a read call does not have: should another program truncate the
-// file while it is mapped, touching the lost part raises SIGBUS. The mapping's guard turns
-// that into pages of zeros and a mark, and every later request for bytes raises an error
-// instead of handing out what may have been read as zeros.
-class MappedFileSource final : public PageSource {
+// Blocks are taken from pieces of memory present from the start, half a megabyte at a time, as
+// reads need them; a block is reused once neither the cache nor any page holds it. What the
+// pool holds is bounded by the cache and the pages in use, which hold a block each at most.
+class BlockPool : public std::enable_shared_from_this<BlockPool> {
  public:
-  static constexpr uint64_t kWindowSize = uint64_t{4} << 20;
-  static constexpr uint64_t kBlockSize = uint64_t{64} << 10;
-  static constexpr uint64_t kResidentBudget = uint64_t{8} << 20;
+  static constexpr size_t kBlocksPerPiece = 16;
 
-  // Maps the first `size` bytes of `file`, which is what fstat gave; the mapping keeps the
-  // file open, so the descriptor may be closed afterwards.
-  MappedFileSource(const Descriptor& file, uint64_t size, const std::string& path)
-      : size_(size), subject_("'" + path + "'"), windows_((size + kWindowSize - 1) / kWindowSize) {
-    // mmap refuses a length of 0; an empty file has no bytes to view.
-    if (size_ == 0) return;
-    mapping_ = ::mmap(nullptr, size_, PROT_READ, MAP_SHARED, file.get(), 0);
-    if (mapping_ == MAP_FAILED) RaisePathError("map", path, errno);
-    base_ = static_cast<const uint8_t*>(mapping_);
-    guard_.emplace(mapping_, size_);
-  }
-  ~MappedFileSource() override {
-    guard_.reset();
-    if (base_ != nullptr) ::munmap(mapping_, size_);
-  }
-  MappedFileSource(const MappedFileSource&) = delete;
-  MappedFileSource& operator=(const MappedFileSource&) = delete;
+  explicit BlockPool(size_t block_size) : block_size_(block_size) {}
 
-  uint64_t size() const override { return size_; }
-
-  std::span<const uint8_t> Bytes(uint64_t offset, size_t size) const override {
-    if (guard_ && guard_->cut_short()) {
-      throw JetError("Could not read " + subject_ + ": the file was cut short while it was read.");
+  // A block, handed back to the pool when the last holder lets it go.
+  std::shared_ptr<uint8_t> Take() {
+    if (free_.empty()) {
+      const std::span<uint8_t> piece = pieces_.emplace_back(block_size_ * kBlocksPerPiece).bytes();
+      for (size_t i = kBlocksPerPiece; i-- > 0;) free_.push_back(piece.data() + i * block_size_);
     }
-    if (size > 0) {
-      for (uint64_t block = offset / kBlockSize; block <= (offset + size - 1) / kBlockSize; ++block) Touch(block);
-    }
-    return {base_ + offset, size};
+    uint8_t* block = free_.back();
+    free_.pop_back();
+    return std::shared_ptr<uint8_t>(block, [pool = shared_from_this()](uint8_t* b) { pool->free_.push_back(b); });
   }
 
  private:
-  static constexpr uint64_t kBlocksPerWindow = kWindowSize / kBlockSize;
-  static_assert(kBlocksPerWindow == 64, "a window's blocks are the bits of one word");
+  size_t block_size_;
+  std::deque<PresentMemory> pieces_;
+  std::vector<uint8_t*> free_;
+};
 
-  struct Window {
-    uint64_t blocks = 0;    // bit b: block b may be mapped in
-    uint64_t last_read = 0;
-  };
+class FileSource final : public PageSource {
+ public:
+  static constexpr uint64_t kBlockSize = uint64_t{32} << 10;
+  static constexpr size_t kCachedBlocks = 16;
 
-  void Touch(uint64_t block) const {
-    const size_t index = block / kBlocksPerWindow;
-    Window& window = windows_[index];
-    window.last_read = ++reads_;
-    const uint64_t bit = uint64_t{1} << (block % kBlocksPerWindow);
-    if ((window.blocks & bit) != 0) return;
-    if (window.blocks == 0) held_.push_back(index);
-    window.blocks |= bit;
-    ++held_blocks_;
-    while (held_blocks_ * kBlockSize > kResidentBudget) ReleaseLeastRecent();
-  }
+  FileSource(Descriptor file, uint64_t size, const std::string& path)
+      : file_(std::move(file)),
+        size_(size),
+        subject_("'" + path + "'"),
+        pool_(std::make_shared<BlockPool>(kBlockSize)) {}
 
-  // The window read least recently: never the one just read, as the budget holds many blocks.
-  void ReleaseLeastRecent() const {
-    auto oldest = std::min_element(held_.begin(), held_.end(), [this](size_t a, size_t b) {
-      return windows_[a].last_read < windows_[b].last_read;
-    });
-    Window& window = windows_[*oldest];
-    const uint64_t start = *oldest * kWindowSize;
-    const uint64_t length = std::min(kWindowSize, size_ - start);
-    if (::madvise(static_cast<uint8_t*>(mapping_) + start, length, MADV_DONTNEED) != 0) {
-      RaiseFileError("release the memory of", subject_, errno);
+  uint64_t size() const override { return size_; }
+
+  SourceBytes Bytes(uint64_t offset, size_t size) const override {
+    if (size == 0) return {};
+    const uint64_t first = offset / kBlockSize;
+    if (first == (offset + size - 1) / kBlockSize) {
+      std::shared_ptr<const uint8_t> block = Block(first);
+      return {{block.get() + (offset - first * kBlockSize), size}, std::move(block)};
     }
-    held_blocks_ -= static_cast<uint64_t>(std::popcount(window.blocks));
-    window.blocks = 0;
-    *oldest = held_.back();
-    held_.pop_back();
+    auto joined = std::make_shared<std::vector<uint8_t>>(size);
+    for (uint64_t done = 0; done < size;) {
+      const uint64_t at = offset + done;
+      const size_t part = static_cast<size_t>(std::min<uint64_t>(size - done, kBlockSize - at % kBlockSize));
+      const std::shared_ptr<const uint8_t> block = Block(at / kBlockSize);
+      std::copy_n(block.get() + at % kBlockSize, part, joined->begin() + static_cast<ptrdiff_t>(done));
+      done += part;
+    }
+    return {*joined, std::move(joined)};
   }
 
-  void* mapping_ = nullptr;
-  const uint8_t* base_ = nullptr;
+ private:
+  using Cached = std::pair<uint64_t, std::shared_ptr<const uint8_t>>;
+
+  std::shared_ptr<const uint8_t> Block(uint64_t number) const {
+    auto found = by_number_.find(number);
+    if (found != by_number_.end()) {
+      recent_.splice(recent_.begin(), recent_, found->second);
+      return found->second->second;
+    }
+    if (recent_.size() == kCachedBlocks) {
+      by_number_.erase(recent_.back().first);
+      recent_.pop_back();
+    }
+    std::shared_ptr<uint8_t> block = pool_->Take();
+    const uint64_t start = number * kBlockSize;
+    const size_t length = static_cast<size_t>(std::min(kBlockSize, size_ - start));
+    if (ReadUpTo(file_.get(), start, {block.get(), length}, subject_) < length) {
+      throw JetError("Could not read " + subject_ + ": the file was cut short while it was read.");
+    }
+    recent_.emplace_front(number, std::move(block));
+    by_number_[number] = recent_.begin();
+    return recent_.front().second;
+  }
+
+  Descriptor file_;
   uint64_t size_;
   std::string subject_;
-  std::optional<MappingGuard> guard_;
-  mutable std::vector<Window> windows_;
-  mutable std::vector<size_t> held_;  // windows with blocks mapped in
-  mutable uint64_t held_blocks_ = 0;
-  mutable uint64_t reads_ = 0;
+  std::shared_ptr<BlockPool> pool_;
+  mutable std::list<Cached> recent_;  // most recently read first
+  mutable std::unordered_map<uint64_t, std::list<Cached>::iterator> by_number_;
 };
 
 class BytesSource final : public PageSource {
  public:
   explicit BytesSource(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
   uint64_t size() const override { return bytes_.size(); }
-  std::span<const uint8_t> Bytes(uint64_t offset, size_t size) const override {
-    return std::span(bytes_).subspan(offset, size);
+  SourceBytes Bytes(uint64_t offset, size_t size) const override {
+    return {std::span(bytes_).subspan(offset, size), nullptr};
   }
 
  private:
@@ -131,8 +127,8 @@ class BytesSource final : public PageSource {
 }  // namespace
 
 void PageSource::Read(uint64_t offset, std::span<uint8_t> out) const {
-  const std::span<const uint8_t> bytes = Bytes(offset, out.size());
-  std::copy(bytes.begin(), bytes.end(), out.begin());
+  const SourceBytes read = Bytes(offset, out.size());
+  std::copy(read.bytes.begin(), read.bytes.end(), out.begin());
 }
 
 // O_NONBLOCK: opening a FIFO or a device must not wait for a writer; only a regular file
@@ -151,8 +147,8 @@ Descriptor OpenRegularFile(const std::string& path, struct stat& state) {
 
 std::unique_ptr<PageSource> OpenFileSource(const std::string& path) {
   struct stat state;
-  const Descriptor file = OpenRegularFile(path, state);
-  return std::make_unique<MappedFileSource>(file, static_cast<uint64_t>(state.st_size), path);
+  Descriptor file = OpenRegularFile(path, state);
+  return std::make_unique<FileSource>(std::move(file), static_cast<uint64_t>(state.st_size), path);
 }
 
 std::unique_ptr<PageSource> MemorySource(std::vector<uint8_t> bytes) {

@@ -1,5 +1,6 @@
-// A file source at the edges of its mapping: reads that run from one 4 MB window into the
-// next, a last window shorter than the others, and a file with nothing to map.
+// A file source at the edges of its blocks: reads that run from one block into the next,
+// blocks read again after the cache let them go, a last block shorter than the others, and
+// a file with nothing in it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,9 +19,8 @@ namespace {
 
 using testing::ScratchDirectory;
 
-// Two passes of reads that straddle block and window boundaries: the first lets windows go
-// as it passes the memory budget, the second reads them back and lets the short last one go.
-TEST(PageSourceTest, BytesAcrossWindowsReadRightAndAnEmptyFileIsUnrecognized) {
+// Two passes of reads that straddle block boundaries, over more blocks than the cache holds.
+TEST(PageSourceTest, BytesAcrossBlocksReadRightAndAnEmptyFileIsUnrecognized) {
   ScratchDirectory dir;
   const std::string path = dir.Path("windows.mdb");
   std::vector<uint8_t> bytes(3 * (size_t{4} << 20) + 4096);

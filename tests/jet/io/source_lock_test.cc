@@ -97,15 +97,20 @@ TEST(SourceLockTest, JetClientsCannotClaimALockedSourceAndChangesAreFound) {
   EXPECT_TRUE(AnotherProcessCanLockForWriting(database.c_str()));
 }
 
-TEST(SourceLockTest, AFileCutShortWhileMappedRaisesInsteadOfEndingTheProcess) {
+TEST(SourceLockTest, AFileCutShortWhileReadRaises) {
   ScratchDirectory dir;
   const std::string path = dir.Path("source.mdb");
-  testing::WriteBytes(path, std::vector<uint8_t>(3 * 4096, 0xAB));
+  testing::WriteBytes(path, std::vector<uint8_t>(3 * 65536, 0xAB));
   std::unique_ptr<PageSource> source = OpenFileSource(path);
-  std::filesystem::resize_file(path, 4096);
-  EXPECT_EQ(source->Bytes(0, 4096)[0], 0xAB);
-  EXPECT_EQ(source->Bytes(2 * 4096, 4096)[100], 0) << "the lost page reads as zeros";
-  EXPECT_THROW(source->Bytes(0, 4096), JetError);
+  EXPECT_EQ(source->Bytes(0, 4096).bytes[0], 0xAB);
+  std::filesystem::resize_file(path, 65536 + 4096);
+  EXPECT_EQ(source->Bytes(0, 4096).bytes[100], 0xAB) << "what was read stays readable";
+  try {
+    source->Bytes(2 * 65536, 4096);
+    ADD_FAILURE() << "a page cut off the file was read";
+  } catch (const JetError& error) {
+    EXPECT_STREQ(error.what(), ("Could not read '" + path + "': the file was cut short while it was read.").c_str());
+  }
 }
 
 }  // namespace
