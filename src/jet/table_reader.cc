@@ -32,10 +32,11 @@ DataPageWalk::DataPageWalk(PageCache& pages, const Format& format, const TableDe
   if (!listed_) map_.emplace(pages, format, table.usage_map, table.page);
 }
 
-std::optional<uint32_t> DataPageWalk::NextCandidate() {
+std::optional<uint32_t> DataPageWalk::NextListed() {
   if (listed_) {
     if (listed_next_ == listed_->size()) return std::nullopt;
-    return (*listed_)[listed_next_++];
+    page_number_ = (*listed_)[listed_next_++];
+    return page_number_;
   }
   if (started_ && page_number_ == UINT32_MAX) return std::nullopt;
   std::optional<uint32_t> next = map_->NextPage(started_ ? page_number_ + 1 : 0);
@@ -45,23 +46,29 @@ std::optional<uint32_t> DataPageWalk::NextCandidate() {
     RaiseDamaged("usage map", table_.page,
                  "it marks page " + std::to_string(*next) + " beyond the end of the file");
   }
+  if (next) page_number_ = *next;
   return next;
 }
 
 std::optional<DataPage> DataPageWalk::Next() {
-  while (std::optional<uint32_t> next = NextCandidate()) {
-    page_number_ = *next;
-    PageRef page = pages_.Get(*next, kStructure);
-    if (!KnownPageType(page, *next)) {
-      page->View(kStructure).Fail("the page has type " + std::to_string(static_cast<int>(page->type())) +
-                                  ", not a data page");
-    }
-    // A map may still mark pages the table has given up; only its own data pages count.
-    if (page->type() != PageType::kData) continue;
-    DataPage data(page, format_, kStructure);
-    if (data.owner() == table_.page) return data;
-    foreign_pages_.push_back(*next);
+  while (std::optional<uint32_t> next = NextListed()) {
+    if (std::optional<DataPage> data = Read(*next)) return data;
   }
+  return std::nullopt;
+}
+
+std::optional<DataPage> DataPageWalk::Read(uint32_t number) {
+  page_number_ = number;
+  PageRef page = pages_.Get(number, kStructure);
+  if (!KnownPageType(page, number)) {
+    page->View(kStructure).Fail("the page has type " + std::to_string(static_cast<int>(page->type())) +
+                                ", not a data page");
+  }
+  // A map may still mark pages the table has given up; only its own data pages count.
+  if (page->type() != PageType::kData) return std::nullopt;
+  DataPage data(page, format_, kStructure);
+  if (data.owner() == table_.page) return data;
+  foreign_pages_.push_back(number);
   return std::nullopt;
 }
 

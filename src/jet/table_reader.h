@@ -37,13 +37,15 @@ class DataPageWalk {
   // The next data page of the table; nullopt after the last. After a DamagedError the walk
   // goes on past the page that raised it.
   std::optional<DataPage> Next();
+  // The next page the table's map lists (or the next listed page), not yet read; Read
+  // then reads it as Next would: nullopt for a page of another table.
+  std::optional<uint32_t> NextListed();
+  std::optional<DataPage> Read(uint32_t page);
   uint32_t page_number() const { return page_number_; }
   // The data pages passed over so far for belonging to another table.
   const std::vector<uint32_t>& foreign_pages() const { return foreign_pages_; }
 
  private:
-  std::optional<uint32_t> NextCandidate();
-
   PageCache& pages_;
   const Format& format_;
   const TableDefinition& table_;

@@ -95,12 +95,22 @@ uint64_t RowHasher::HashLongValue(uint64_t hash, size_t c, const Field& field) {
   return XXH3_64bits_digest(state_);
 }
 
+uint16_t LiveRows(const DataPage& page) {
+  uint16_t live = 0;
+  for (uint16_t row = 0; row < page.row_count(); ++row) live += !page.Row(row).deleted;
+  return live;
+}
+
 uint64_t CountLiveRows(Database& database, const TableDefinition& table,
-                       const std::vector<uint32_t>* listed_pages) {
+                       const std::vector<uint32_t>* listed_pages, const LiveRowCounts* counted) {
   DataPageWalk walk(database.pages(), database.format(), table, listed_pages);
   uint64_t rows = 0;
-  while (std::optional<DataPage> data = walk.Next()) {
-    for (uint16_t row = 0; row < data->row_count(); ++row) rows += !data->Row(row).deleted;
+  while (std::optional<uint32_t> page = walk.NextListed()) {
+    if (counted && *page < counted->size() && (*counted)[*page] != kNotCounted) {
+      rows += (*counted)[*page];
+    } else if (std::optional<DataPage> data = walk.Read(*page)) {
+      rows += LiveRows(*data);
+    }
   }
   return rows;
 }

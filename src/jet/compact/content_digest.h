@@ -68,10 +68,18 @@ class RowHasher {
   std::u16string decoded_;
   XXH3_state_s* state_;
 };
+// Where the live rows of a page are already counted: by page number, kNotCounted for pages
+// not counted yet.
+using LiveRowCounts = std::vector<uint16_t>;
+inline constexpr uint16_t kNotCounted = UINT16_MAX;
+
 // The live rows a storage-order scan of the table finds (of its map's pages, or of
-// `listed_pages`), counted without decoding them.
+// `listed_pages`), counted without decoding them; the pages `counted` holds counts of are
+// not read again.
 uint64_t CountLiveRows(Database& database, const TableDefinition& table,
-                       const std::vector<uint32_t>* listed_pages = nullptr);
+                       const std::vector<uint32_t>* listed_pages = nullptr, const LiveRowCounts* counted = nullptr);
+// The live rows of `page`.
+uint16_t LiveRows(const DataPage& page);
 
 // Raises, naming `source` and the first table that differs, when the digests differ.
 void RequireSameContent(const ContentDigest& source, const ContentDigest& copy,

@@ -128,6 +128,9 @@ class RowCopier {
     if (page.owner() != source_.page || entry.data_row >= page.row_count()) {
       throw mismatch("which is not a row of the table");
     }
+    // Counted as the page is first read, so that the count of the table's rows need not
+    // read it again.
+    if (live_rows_[entry.data_page] == kNotCounted) live_rows_[entry.data_page] = LiveRows(page);
     RowSlot slot = page.Row(entry.data_row);
     if (slot.deleted) throw mismatch("a deleted row");
     return slot.moved ? FollowMovedRow(pages, source_format_, slot.bytes, keep) : slot.bytes;
@@ -137,6 +140,7 @@ class RowCopier {
   // fails there is read again from the data pages in storage order.
   void CopyInPrimaryKeyOrder(size_t primary) {
     PageCache& pages = copy_.source.pages();
+    live_rows_.assign(pages.page_count(), kNotCounted);
     std::vector<Field> fields;
     std::vector<size_t> var_offsets;
     std::optional<IndexReader> entries;
@@ -166,7 +170,7 @@ class RowCopier {
     }
     uint64_t live;
     try {
-      live = CountLiveRows(copy_.source, source_, ListedPages());
+      live = CountLiveRows(copy_.source, source_, ListedPages(), &live_rows_);
     } catch (const DamagedError& e) {
       throw IndexMismatch(primary, "the table holds rows it cannot lead to: " + e.damage());
     }
@@ -326,6 +330,7 @@ class RowCopier {
     bool keyed;     // in some index's key
   };
   std::vector<LongColumn> long_columns_;
+  LiveRowCounts live_rows_;  // of the pages the primary key led to
   std::vector<uint8_t> whole_;
   std::vector<uint8_t> key_;
   std::vector<uint8_t> row_;

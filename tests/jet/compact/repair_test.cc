@@ -62,6 +62,21 @@ Damage SwapFirstPointers(size_t page, bool copy_first = false) {
   };
 }
 
+// A leaf page's last entry left out: its end is no longer marked, so the index names one
+// row fewer than the table holds.
+Damage DropLastEntry(size_t page) {
+  return [page](std::vector<uint8_t>& bytes) {
+    const size_t mask = page * kPage + 0x1B;
+    for (size_t bit = (0x1E0 - 0x1B) * 8; bit-- > 0;) {
+      uint8_t& byte = bytes[mask + bit / 8];
+      if ((byte >> (bit % 8)) & 1) {
+        byte = static_cast<uint8_t>(byte & ~(1u << (bit % 8)));
+        return;
+      }
+    }
+  };
+}
+
 // Every table's stored row count and autonumber counter set wrong, below and above.
 Damage CountsAndCounters(std::vector<uint32_t> definitions, uint32_t count, uint32_t counter) {
   return [definitions, count, counter](std::vector<uint8_t>& bytes) {
@@ -91,6 +106,7 @@ std::vector<NamedDamage> DamageCorpus(const std::vector<uint8_t>& bytes) {
     if (type == 0x04) {
       corpus.push_back({"leaf " + std::to_string(page) + " shuffled", SwapFirstPointers(page)});
       corpus.push_back({"leaf " + std::to_string(page) + " naming a row twice", SwapFirstPointers(page, true)});
+      corpus.push_back({"leaf " + std::to_string(page) + " without its last entry", DropLastEntry(page)});
     }
   }
   const std::vector<uint32_t> definitions = DefinitionPages(bytes);
