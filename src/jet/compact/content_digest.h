@@ -68,6 +68,7 @@ class RowHasher {
   std::u16string decoded_;
   XXH3_state_s* state_;
 };
+
 // Where the live rows of a page are already counted: by page number, kNotCounted for pages
 // not counted yet.
 using LiveRowCounts = std::vector<uint16_t>;

@@ -12,14 +12,10 @@ PageCache::PageCache(const PageSource& source, uint32_t page_size, uint32_t data
       page_size_(page_size),
       database_key_(database_key),
       page_count_(static_cast<uint32_t>(std::min<uint64_t>(source.size() / page_size, UINT32_MAX))),
-      capacity_(capacity) {}
+      recent_(capacity) {}
 
 PageRef PageCache::Get(uint32_t number, const char* structure) {
-  auto found = by_number_.find(number);
-  if (found != by_number_.end()) {
-    recent_.splice(recent_.begin(), recent_, found->second);
-    return *found->second;
-  }
+  if (const PageRef* cached = recent_.Find(number)) return *cached;
   if (number >= page_count_) {
     RaiseDamaged(structure, number,
                  "the page lies beyond the end of the file (" + std::to_string(page_count_) +
@@ -37,13 +33,7 @@ PageRef PageCache::Get(uint32_t number, const char* structure) {
   } else {
     page = std::make_shared<const Page>(number, std::move(stored));
   }
-  recent_.push_front(page);
-  by_number_[number] = recent_.begin();
-  if (recent_.size() > capacity_) {
-    by_number_.erase(recent_.back()->number());
-    recent_.pop_back();
-  }
-  return page;
+  return recent_.Add(number, std::move(page));
 }
 
 PageRef PageCache::GetTyped(uint32_t number, PageType type, const char* structure) {

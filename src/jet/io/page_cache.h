@@ -6,15 +6,14 @@
 #pragma once
 
 #include <cstdint>
-#include <list>
 #include <memory>
 #include <span>
-#include <unordered_map>
 #include <vector>
 
 #include "jet/coding.h"
 #include "jet/format.h"
 #include "jet/io/page_source.h"
+#include "jet/io/recent_cache.h"
 
 namespace vintrel::jet {
 
@@ -62,9 +61,7 @@ class PageCache {
   uint32_t page_size_;
   uint32_t database_key_;
   uint32_t page_count_;
-  size_t capacity_;
-  std::list<PageRef> recent_;  // most recently used first
-  std::unordered_map<uint32_t, std::list<PageRef>::iterator> by_number_;
+  RecentCache<uint32_t, PageRef> recent_;
 };
 
 }  // namespace vintrel::jet

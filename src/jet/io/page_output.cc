@@ -66,7 +66,7 @@ void PageOutput::WriteWindow() {
   // The disk starts on each window as soon as it is written (the call does not wait), so that
   // little is left to wait for when the copy is flushed.
   if (::sync_file_range(file_.get(), static_cast<off_t>(uint64_t{window_first_} * page_size_),
-                                            static_cast<off_t>(window_used_), SYNC_FILE_RANGE_WRITE) != 0) {
+                        static_cast<off_t>(window_used_), SYNC_FILE_RANGE_WRITE) != 0) {
     RaisePathError("flush", path_, errno);
   }
   window_used_ = 0;

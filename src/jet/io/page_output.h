@@ -10,7 +10,6 @@
 #include <set>
 #include <span>
 #include <string>
-#include <vector>
 
 #include "jet/format.h"
 #include "jet/io/file_io.h"

@@ -5,11 +5,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <deque>
-#include <list>
-#include <unordered_map>
 #include <utility>
 
 #include "jet/io/present_memory.h"
+#include "jet/io/recent_cache.h"
 #include "jet/jet_error.h"
 
 namespace vintrel::jet {
@@ -81,35 +80,22 @@ class FileSource final : public PageSource {
   }
 
  private:
-  using Cached = std::pair<uint64_t, std::shared_ptr<const uint8_t>>;
-
   std::shared_ptr<const uint8_t> Block(uint64_t number) const {
-    auto found = by_number_.find(number);
-    if (found != by_number_.end()) {
-      recent_.splice(recent_.begin(), recent_, found->second);
-      return found->second->second;
-    }
-    if (recent_.size() == kCachedBlocks) {
-      by_number_.erase(recent_.back().first);
-      recent_.pop_back();
-    }
+    if (const std::shared_ptr<const uint8_t>* cached = cached_.Find(number)) return *cached;
     std::shared_ptr<uint8_t> block = pool_->Take();
     const uint64_t start = number * kBlockSize;
     const size_t length = static_cast<size_t>(std::min(kBlockSize, size_ - start));
     if (ReadUpTo(file_.get(), start, {block.get(), length}, subject_) < length) {
       throw JetError("Could not read " + subject_ + ": the file was cut short while it was read.");
     }
-    recent_.emplace_front(number, std::move(block));
-    by_number_[number] = recent_.begin();
-    return recent_.front().second;
+    return cached_.Add(number, std::move(block));
   }
 
   Descriptor file_;
   uint64_t size_;
   std::string subject_;
   std::shared_ptr<BlockPool> pool_;
-  mutable std::list<Cached> recent_;  // most recently read first
-  mutable std::unordered_map<uint64_t, std::list<Cached>::iterator> by_number_;
+  mutable RecentCache<uint64_t, std::shared_ptr<const uint8_t>> cached_{kCachedBlocks};
 };
 
 class BytesSource final : public PageSource {
