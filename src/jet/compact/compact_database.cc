@@ -147,6 +147,7 @@ CompactionFigures WriteVerifiedCopy(const SourceLock& lock, const std::string& d
     recording.record_losses = true;
     return WriteVerifiedCopy(lock, destination_path, recording);
   }
+  temporary.StartFlush(destination_path);
   std::unique_ptr<Database> copy = Database::Open(temporary.path());
   RequireSameContent(figures.content, DigestContent(*copy), source_path);
   lock.RequireUnchanged(kNoCopyWritten);

@@ -45,8 +45,18 @@ Descriptor TemporaryFile::WriterDescriptor() const {
   return writer;
 }
 
+void TemporaryFile::StartFlush(const std::string& destination) {
+  flushing_ = std::async(std::launch::async, [fd = file_.get(), destination] {
+    if (::fsync(fd) != 0) RaisePathError("flush", destination, errno);
+  });
+}
+
 void TemporaryFile::Publish(const std::string& destination) {
-  if (::fsync(file_.get()) != 0) RaisePathError("flush", destination, errno);
+  if (flushing_.valid()) {
+    flushing_.get();
+  } else if (::fsync(file_.get()) != 0) {
+    RaisePathError("flush", destination, errno);
+  }
   const int linked = unnamed_ ? ::linkat(AT_FDCWD, path_.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW)
                               : ::link(path_.c_str(), destination.c_str());
   if (linked != 0) {
