@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 #include "jet/jet_error.h"
 
@@ -46,9 +47,13 @@ Descriptor TemporaryFile::WriterDescriptor() const {
 }
 
 void TemporaryFile::StartFlush(const std::string& destination) {
-  flushing_ = std::async(std::launch::async, [fd = file_.get(), destination] {
-    if (::fsync(fd) != 0) RaisePathError("flush", destination, errno);
-  });
+  try {
+    flushing_ = std::async(std::launch::async, [fd = file_.get(), destination] {
+      if (::fsync(fd) != 0) RaisePathError("flush", destination, errno);
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: Publish flushes the file itself, which only takes longer.
+  }
 }
 
 void TemporaryFile::Publish(const std::string& destination) {
