@@ -22,18 +22,15 @@ PageRef PageCache::Get(uint32_t number, const char* structure) {
                      " pages)");
   }
   SourceBytes stored = source_.Bytes(static_cast<uint64_t>(number) * page_size_, page_size_);
-  PageRef page;
   if (database_key_ != 0 && number > 0) {
-    std::vector<uint8_t> bytes(stored.bytes.begin(), stored.bytes.end());
+    auto decoded = std::make_shared<std::vector<uint8_t>>(stored.bytes.begin(), stored.bytes.end());
     uint32_t key = database_key_ ^ number;
     uint8_t key_bytes[4] = {static_cast<uint8_t>(key), static_cast<uint8_t>(key >> 8),
                             static_cast<uint8_t>(key >> 16), static_cast<uint8_t>(key >> 24)};
-    ApplyRc4(key_bytes, bytes);
-    page = std::make_shared<const Page>(number, std::move(bytes));
-  } else {
-    page = std::make_shared<const Page>(number, std::move(stored));
+    ApplyRc4(key_bytes, *decoded);
+    stored = {*decoded, std::move(decoded)};
   }
-  return recent_.Add(number, std::move(page));
+  return recent_.Add(number, std::make_shared<const Page>(number, std::move(stored)));
 }
 
 PageRef PageCache::GetTyped(uint32_t number, PageType type, const char* structure) {

@@ -19,10 +19,8 @@ namespace vintrel::jet {
 
 class Page {
  public:
-  // A page holding its own bytes (decoded, or built).
-  Page(uint32_t number, std::vector<uint8_t> bytes)
-      : number_(number), owned_(std::move(bytes)), bytes_(owned_) {}
-  // A page viewing bytes of a PageSource, which must outlive it.
+  // A page viewing bytes of a PageSource, which must outlive it, or its own decoded bytes,
+  // which `bytes.keep` then holds.
   Page(uint32_t number, SourceBytes bytes) : number_(number), bytes_(bytes.bytes), keep_(std::move(bytes.keep)) {}
   Page(const Page&) = delete;
   Page& operator=(const Page&) = delete;
@@ -33,7 +31,6 @@ class Page {
 
  private:
   uint32_t number_;
-  std::vector<uint8_t> owned_;
   std::span<const uint8_t> bytes_;
   std::shared_ptr<const void> keep_;
 };

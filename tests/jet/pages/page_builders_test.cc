@@ -59,7 +59,7 @@ TEST(DataPageBuilderTest, RowsReadBackInOrderWithTheirBytes) {
   DataPageBuilder builder(kFormat, 5, 42);
   std::vector<std::vector<uint8_t>> rows = {Bytes(10, 1), Bytes(300, 2), Bytes(1, 3)};
   for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(builder.Add(rows[i]), i);
-  auto page = std::make_shared<Page>(5, builder.bytes());
+  auto page = std::make_shared<Page>(5, SourceBytes{builder.bytes(), nullptr});
   DataPage read(page, kFormat, "test");
   EXPECT_EQ(read.owner(), 42u);
   ASSERT_EQ(read.row_count(), rows.size());
