@@ -7,7 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "compaction/raised_error.h"
 #include "compaction/run_compaction.h"
@@ -145,14 +148,30 @@ TEST(NativeJetEngineTest, TheSourceStaysLockedAndIsNotDeletedWhenItChangedMeanwh
   EXPECT_EQ(ListDirectory(), (std::vector<std::string>{"lift.mdb", "lift1.mdb"}));
 }
 
-// How many descriptors of this process name `path`, deleted.
-int DescriptorsOfDeleted(const std::string& path) {
+// How many descriptors of the process `process` ("self", or a number of /proc) name `path`,
+// deleted.
+int DescriptorsOfDeleted(const std::string& path, const std::string& process = "self") {
   int count = 0;
-  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
-    std::error_code error;
+  std::error_code error;
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/" + process + "/fd", error)) {
     if (std::filesystem::read_symlink(fd.path(), error).string() == path + " (deleted)") ++count;
   }
   return count;
+}
+
+// Waits up to 10 s for no process to hold `path`, deleted; whether none does.
+bool NoProcessHoldsDeleted(const std::string& path) {
+  for (int tries = 0; tries < 1000; ++tries) {
+    int count = 0;
+    std::error_code error;
+    for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+      const std::string name = process.path().filename();
+      if (std::isdigit(static_cast<unsigned char>(name[0]))) count += DescriptorsOfDeleted(path, name);
+    }
+    if (count == 0) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
 }
 
 TEST(NativeJetEngineTest, ADeletedDatabaseIsClosedByTheTimeThePlatformIsGone) {
@@ -167,6 +186,7 @@ TEST(NativeJetEngineTest, ADeletedDatabaseIsClosedByTheTimeThePlatformIsGone) {
     EXPECT_EQ(host.errors, std::vector<std::u16string>{});
   }
   EXPECT_EQ(DescriptorsOfDeleted(FullPath("lift.mdb")), 0) << "its blocks would stay allocated";
+  EXPECT_TRUE(NoProcessHoldsDeleted(FullPath("lift.mdb"))) << "the process left to close it must end";
 }
 
 TEST(NativeJetEngineTest, APassThatStopsLetsGoOfTheSourceItHeld) {

@@ -20,6 +20,8 @@ class SourceLock {
   explicit SourceLock(const std::string& path);
 
   const std::string& path() const { return path_; }
+  // The file's descriptor, which the lock lives as long as: its last close lets the lock go.
+  int descriptor() const { return file_.get(); }
 
   // Raises "The database '<path>' changed while it was compacted; <consequence>" when the
   // path no longer names the file locked, or the file's size, modification or change time

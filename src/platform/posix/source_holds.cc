@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <optional>
 #include <system_error>
 #include <utility>
 #include <vector>
 
 #include "compaction/raised_error.h"
 #include "jet/jet_error.h"
+#include "platform/posix/orphan_close.h"
 #include "text/utf.h"
 
 namespace vintrel {
@@ -52,6 +54,12 @@ void SourceHolds::Release(const std::string& path) {
   std::move(held, held_.end(), std::back_inserter(released));
   held_.erase(held, held_.end());
   if (released.empty()) return;
+  std::vector<int> descriptors;
+  for (const Held& h : released) descriptors.push_back(h.lock->descriptor());
+  if (std::optional<OrphanCloser> orphan = OrphanCloser::Start(descriptors)) {
+    released.clear();
+    return;  // the orphan closes its copies, the last, once `orphan` is gone
+  }
   try {
     closing_ = std::jthread([released = std::move(released)]() mutable { released.clear(); });
   } catch (const std::system_error&) {

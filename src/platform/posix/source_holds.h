@@ -9,10 +9,10 @@
 // that says what it is; the holds also carry where the pass's reports go.
 //
 // The lock's descriptor is by then the last reference to the deleted database, and closing
-// it frees the file's blocks, which takes time in proportion to its size (40 to 60 ms for
-// 131 MB on ext4, most of it spent waiting on the file system): it is closed on a thread of
-// its own, while the pass goes on to the next database. Should the process end first, the
-// system closes it all the same.
+// it frees the file's blocks, which takes time in proportion to its size (35 to 60 ms for
+// 131 MB on ext4, most of it spent waiting on the file system), and which a process about to
+// end would wait for: the last close is left to a process of its own (orphan_close.h), or,
+// when none can be started, made on a thread while the pass goes on to the next database.
 #pragma once
 
 #include <functional>
