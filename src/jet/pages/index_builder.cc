@@ -15,7 +15,7 @@ namespace vintrel::jet {
 namespace {
 constexpr size_t kLevelFlagOffset = 26;
 
-size_t CommonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+size_t CommonPrefix(std::span<const uint8_t> a, std::span<const uint8_t> b) {
   size_t n = std::min(a.size(), b.size());
   size_t i = 0;
   while (i < n && a[i] == b[i]) ++i;
@@ -23,8 +23,23 @@ size_t CommonPrefix(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b
 }
 }  // namespace
 
+std::span<const uint8_t> IndexBuilder::Level::entry(size_t i) const {
+  const size_t start = i == 0 ? 0 : entry_ends[i - 1];
+  return std::span<const uint8_t>(entry_bytes).subspan(start, entry_ends[i] - start);
+}
+
+void IndexBuilder::Level::Push(std::span<const uint8_t> entry) {
+  entry_bytes.insert(entry_bytes.end(), entry.begin(), entry.end());
+  entry_ends.push_back(entry_bytes.size());
+}
+
+void IndexBuilder::Level::Clear() {
+  entry_bytes.clear();
+  entry_ends.clear();
+}
+
 IndexBuilder::IndexBuilder(const Format& format, PageOutput& output, uint32_t owner)
-    : format_(format), output_(output), owner_(owner) {
+    : format_(format), output_(output), owner_(owner), page_(format.page_size) {
   assert(format.version == Version::kJet4);
   leaves_.leaf = true;
 }
@@ -39,8 +54,8 @@ uint32_t IndexBuilder::StartPage() {
 // parent entry without the page number.
 bool IndexBuilder::SortsAfterLast(std::span<const uint8_t> entry) const {
   std::span<const uint8_t> last;
-  if (!leaves_.entries.empty()) {
-    last = leaves_.entries.back();
+  if (leaves_.count() > 0) {
+    last = leaves_.entry(leaves_.count() - 1);
   } else if (!leaves_.parents.empty()) {
     last = std::span<const uint8_t>(leaves_.parents.back()).first(leaves_.parents.back().size() - 4);
   } else {
@@ -52,24 +67,24 @@ bool IndexBuilder::SortsAfterLast(std::span<const uint8_t> entry) const {
 void IndexBuilder::Add(std::span<const uint8_t> entry) {
   assert(SortsAfterLast(entry));
   ++entry_count_;
-  AddTo(leaves_, std::vector<uint8_t>(entry.begin(), entry.end()));
+  AddTo(leaves_, entry);
 }
 
-void IndexBuilder::AddTo(Level& level, std::vector<uint8_t> entry) {
+void IndexBuilder::AddTo(Level& level, std::span<const uint8_t> entry) {
   const size_t capacity = format_.page_size - format_.index_first_entry;
   if (entry.size() > capacity) {
     throw JetError("An index entry of table " + std::to_string(owner_) + " has " +
                    std::to_string(entry.size()) + " bytes, more than an index page holds.");
   }
-  if (level.entries.empty()) {
+  if (level.count() == 0) {
     if (level.number == 0) level.number = StartPage();
     level.prefix = entry.size();
     level.stored = entry.size();
-    level.entries.push_back(std::move(entry));
+    level.Push(entry);
     return;
   }
-  const size_t prefix = std::min(level.prefix, CommonPrefix(level.entries.front(), entry));
-  const size_t others = level.entries.size();  // entries after the first, this one included
+  const size_t prefix = std::min(level.prefix, CommonPrefix(level.entry(0), entry));
+  const size_t others = level.count();  // entries after the first, this one included
   const size_t stored =
       level.stored + (level.prefix - prefix) * (others - 1) + entry.size() - prefix;
   if (stored > capacity) {
@@ -78,27 +93,28 @@ void IndexBuilder::AddTo(Level& level, std::vector<uint8_t> entry) {
     level.number = next;
     level.prefix = entry.size();
     level.stored = entry.size();
-    level.entries.push_back(std::move(entry));
+    level.Push(entry);
     return;
   }
   level.prefix = prefix;
   level.stored = stored;
-  level.entries.push_back(std::move(entry));
+  level.Push(entry);
 }
 
 void IndexBuilder::WritePage(Level& level, uint32_t next) {
-  std::vector<uint8_t> page(format_.page_size, 0);
+  std::vector<uint8_t>& page = page_;
+  std::fill(page.begin(), page.end(), 0);
   page[0] = static_cast<uint8_t>(level.leaf ? PageType::kIndexLeaf : PageType::kIndexIntermediate);
   page[kPageMarkOffset] = kPageMark;
   page[kLevelFlagOffset] = level.leaf ? 0 : 1;
   PutU32(page, format_.data_table_page, owner_);
   PutU32(page, format_.index_prev_page, level.prev);
   PutU32(page, format_.index_next_page, next);
-  const size_t prefix = level.entries.size() > 1 ? level.prefix : 0;
+  const size_t prefix = level.count() > 1 ? level.prefix : 0;
   PutU16(page, format_.index_prefix_length, static_cast<uint32_t>(prefix));
   size_t at = format_.index_first_entry;
-  for (size_t i = 0; i < level.entries.size(); ++i) {
-    const std::vector<uint8_t>& entry = level.entries[i];
+  for (size_t i = 0; i < level.count(); ++i) {
+    const std::span<const uint8_t> entry = level.entry(i);
     const size_t skip = i == 0 ? 0 : prefix;
     std::copy(entry.begin() + static_cast<ptrdiff_t>(skip), entry.end(),
               page.begin() + static_cast<ptrdiff_t>(at));
@@ -109,15 +125,16 @@ void IndexBuilder::WritePage(Level& level, uint32_t next) {
   PutU16(page, kPageFreeSpaceOffset, static_cast<uint32_t>(format_.page_size - at));
   output_.Write(level.number, page);
 
-  if (!level.entries.empty()) {
-    std::vector<uint8_t> parent = level.entries.back();
+  if (level.count() > 0) {
+    const std::span<const uint8_t> last = level.entry(level.count() - 1);
+    std::vector<uint8_t> parent(last.begin(), last.end());
     if (!level.leaf) parent.resize(parent.size() - 4);  // the child page of the last entry
     parent.resize(parent.size() + 4);
     PutBigU32(parent, parent.size() - 4, level.number);
     level.parents.push_back(std::move(parent));
   }
   level.prev = level.number;
-  level.entries.clear();
+  level.Clear();
 }
 
 uint32_t IndexBuilder::Finish() {
@@ -128,7 +145,7 @@ uint32_t IndexBuilder::Finish() {
   while (below.size() > 1) {
     Level level;
     level.leaf = false;
-    for (std::vector<uint8_t>& entry : below) AddTo(level, std::move(entry));
+    for (const std::vector<uint8_t>& entry : below) AddTo(level, entry);
     WritePage(level, 0);
     root = level.number;
     below = std::move(level.parents);

@@ -41,13 +41,21 @@ class IndexBuilder {
     bool leaf;
     uint32_t number = 0;  // of the page being filled
     uint32_t prev = 0;
-    std::vector<std::vector<uint8_t>> entries;
+    // The entries of the page being filled, whole, one after another: one buffer for all, as
+    // a leaf may take hundreds.
+    std::vector<uint8_t> entry_bytes;
+    std::vector<size_t> entry_ends;
     size_t prefix = 0;
     size_t stored = 0;  // entry bytes the page stores, prefixes left out
     std::vector<std::vector<uint8_t>> parents;  // last entry + page number, per written page
+
+    size_t count() const { return entry_ends.size(); }
+    std::span<const uint8_t> entry(size_t i) const;
+    void Push(std::span<const uint8_t> entry);
+    void Clear();
   };
 
-  void AddTo(Level& level, std::vector<uint8_t> entry);
+  void AddTo(Level& level, std::span<const uint8_t> entry);
   void WritePage(Level& level, uint32_t next);
   uint32_t StartPage();
 
@@ -57,6 +65,7 @@ class IndexBuilder {
   Level leaves_;
   uint64_t entry_count_ = 0;
   std::vector<uint32_t> pages_;
+  std::vector<uint8_t> page_;  // the page being written
 };
 
 }  // namespace vintrel::jet
