@@ -37,10 +37,21 @@ std::optional<uint32_t> RowMoves::Translate(std::vector<uint32_t>& pointers) {
   std::iota(order.begin(), order.end(), size_t{0});
   std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return pointers[a] < pointers[b]; });
   if (sorted_.size() == 0) {  // nothing was spilled
+    auto from = in_memory_.begin();
     for (size_t i : order) {
-      auto found = std::lower_bound(in_memory_.begin(), in_memory_.end(), Pair{pointers[i], 0});
-      if (found == in_memory_.end() || found->from != pointers[i]) return pointers[i];
-      pointers[i] = found->to;
+      const Pair wanted{pointers[i], 0};
+      // Galloping from the last pair found: adjacent when the requests are dense, a binary
+      // search over a range that doubles when they are sparse.
+      auto below = from;
+      size_t step = 1;
+      while (from != in_memory_.end() && *from < wanted) {
+        below = from;
+        from += static_cast<ptrdiff_t>(std::min<size_t>(step, in_memory_.end() - from));
+        step *= 2;
+      }
+      from = std::lower_bound(below, from, wanted);
+      if (from == in_memory_.end() || from->from != pointers[i]) return pointers[i];
+      pointers[i] = from->to;
     }
     return std::nullopt;
   }
