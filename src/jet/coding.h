@@ -58,11 +58,13 @@ class ByteView {
 
  private:
   size_t Check(size_t offset, size_t length) const {
-    if (offset > bytes_.size() || length > bytes_.size() - offset) {
-      Fail(std::to_string(length) + " bytes at offset " + std::to_string(offset) +
-           " lie outside its " + std::to_string(bytes_.size()) + " bytes");
-    }
+    if (offset > bytes_.size() || length > bytes_.size() - offset) [[unlikely]] FailOutside(offset, length);
     return offset;
+  }
+  // Kept out of line, so that Check, on every read, stays small enough to be inlined.
+  [[noreturn, gnu::cold, gnu::noinline]] void FailOutside(size_t offset, size_t length) const {
+    Fail(std::to_string(length) + " bytes at offset " + std::to_string(offset) + " lie outside its " +
+         std::to_string(bytes_.size()) + " bytes");
   }
   uint64_t Little(size_t offset, size_t width) const {
     Check(offset, width);
