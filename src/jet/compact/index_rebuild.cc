@@ -204,7 +204,8 @@ class IndexBuild {
     std::vector<uint8_t> key;
     std::vector<std::pair<uint32_t, uint32_t>> rows;  // new and source pointers under `key`
     auto flush_key = [&] {
-      std::sort(rows.begin(), rows.end());
+      // Already in order when the table was copied in the order of its rows.
+      if (!std::is_sorted(rows.begin(), rows.end())) std::sort(rows.begin(), rows.end());
       for (const auto& [pointer, old_pointer] : rows) Add(i, builder, key, pointer, old_pointer);
       rows.clear();
     };

@@ -142,7 +142,10 @@ class FixedSizeRecords {
   void Hold(const T& record) { held_.push_back(record); }
   size_t held_bytes() const { return held_.size() * sizeof(T); }
   bool empty() const { return held_.empty(); }
-  void Sort() { std::sort(held_.begin(), held_.end()); }
+  // Row moves of a table copied in storage order come in order already.
+  void Sort() {
+    if (!std::is_sorted(held_.begin(), held_.end())) std::sort(held_.begin(), held_.end());
+  }
   // The held records, in order once sorted.
   std::span<const T> records() const { return held_; }
   template <class Take>
