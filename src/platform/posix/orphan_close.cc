@@ -50,12 +50,14 @@ std::optional<OrphanCloser> OrphanCloser::Start(std::span<const int> descriptors
   const pid_t middle = ::fork();
   if (middle < 0) return std::nullopt;
   if (middle == 0) {
-    if (::_Fork() != 0) ::_exit(0);
+    const pid_t orphan = ::_Fork();
+    if (orphan != 0) ::_exit(orphan < 0 ? 1 : 0);
     BeOrphan(kept, wait.get());
   }
   int status = 0;
   while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
   }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
   return OrphanCloser(std::move(go));
 }
 

@@ -19,9 +19,6 @@ class OrphanCloser {
   // processes make only system calls that are safe after such a fork.
   static std::optional<OrphanCloser> Start(std::span<const int> descriptors);
 
-  OrphanCloser(OrphanCloser&&) = default;
-  OrphanCloser& operator=(OrphanCloser&&) = default;
-
  private:
   explicit OrphanCloser(jet::Descriptor go) : go_(std::move(go)) {}
 
