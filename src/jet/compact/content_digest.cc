@@ -6,10 +6,8 @@
 #if defined(__x86_64__) || defined(__i386__)
 #define XXH_DISPATCH_DISABLE_REPLACE 1
 #include <xxh_x86dispatch.h>
-#define UPDATE_LONG_HASH XXH3_64bits_update_dispatch
 #else
 #include <xxhash.h>
-#define UPDATE_LONG_HASH XXH3_64bits_update
 #endif
 
 #include <new>
@@ -34,6 +32,14 @@ uint64_t Seed(uint64_t hash, const Field& field) {
 
 uint64_t AddField(uint64_t hash, const Field& field, const void* bytes, size_t size) {
   return XXH3_64bits_withSeed(bytes, size, Seed(hash, field));
+}
+
+void AddLongValuePiece(XXH3_state_t* state, std::span<const uint8_t> piece) {
+#if defined(__x86_64__) || defined(__i386__)
+  XXH3_64bits_update_dispatch(state, piece.data(), piece.size());
+#else
+  XXH3_64bits_update(state, piece.data(), piece.size());
+#endif
 }
 
 }  // namespace
@@ -100,7 +106,7 @@ uint64_t RowHasher::HashLongValue(uint64_t hash, size_t c, const Field& field) {
   }
   XXH3_64bits_reset_withSeed(state_, Seed(hash, field));
   do {
-    UPDATE_LONG_HASH(state_, piece.data(), piece.size());
+    AddLongValuePiece(state_, piece);
   } while (pieces.Next(piece));
   return XXH3_64bits_digest(state_);
 }
