@@ -34,17 +34,13 @@ constexpr unsigned kUnprintableStep = 4;
 constexpr unsigned kUnprintableFlag = 0x8000;
 constexpr uint8_t kUnprintableSeparator = 0x06;
 // The kana part: each kana's size mark, three to a byte after kKanaMarksStart, the full-size
-// marks that end it left out; then FF 02, one kKanaSuffixRepeat for every seven kana begun, FF,
-// and as many kKanaSuffixRepeat again; then FF when the unprintable part follows.
+// marks that end it left out; then the fixed suffix, whatever the count of kana; then FF when
+// the unprintable part follows.
 constexpr uint8_t kSmallKana = 0x02;
 constexpr uint8_t kFullSizeKana = 0x03;
 constexpr uint8_t kKanaMarksStart = 0x80;
 constexpr size_t kKanaMarksPerByte = 3;
-constexpr uint8_t kKanaSuffixStart = 0xFF;
-constexpr uint8_t kKanaSuffixMiddle = 0x02;
-constexpr uint8_t kKanaSuffixSeparator = 0xFF;
-constexpr uint8_t kKanaSuffixRepeat = 0x80;
-constexpr size_t kKanaPerSuffixRepeat = 7;
+constexpr uint8_t kKanaSuffix[] = {0xFF, 0x02, 0x80, 0xFF, 0x80};
 constexpr uint8_t kKanaBeforeUnprintable = 0xFF;
 
 constexpr uint8_t kGroupContinues = 0x09;
@@ -115,7 +111,6 @@ void AppendGroups(const uint8_t* data, size_t size, bool ascending, std::vector<
 
 // Appends the kana part for `marks`, one per kana of the text; leaves `marks` trimmed.
 void AppendKanaPart(std::vector<uint8_t>& marks, std::vector<uint8_t>& key) {
-  const size_t repeats = (marks.size() + kKanaPerSuffixRepeat - 1) / kKanaPerSuffixRepeat;
   while (!marks.empty() && marks.back() == kFullSizeKana) marks.pop_back();
   for (size_t at = 0; at < marks.size(); at += kKanaMarksPerByte) {
     uint8_t packed = kKanaMarksStart;
@@ -124,10 +119,7 @@ void AppendKanaPart(std::vector<uint8_t>& marks, std::vector<uint8_t>& key) {
     }
     key.push_back(packed);
   }
-  key.insert(key.end(), {kKanaSuffixStart, kKanaSuffixMiddle});
-  key.insert(key.end(), repeats, kKanaSuffixRepeat);
-  key.push_back(kKanaSuffixSeparator);
-  key.insert(key.end(), repeats, kKanaSuffixRepeat);
+  key.insert(key.end(), std::begin(kKanaSuffix), std::end(kKanaSuffix));
 }
 
 }  // namespace
