@@ -211,5 +211,18 @@ TEST(IndexKeyTest, TrailingSpacesAreLeftOutOfTextKeysOnceTheValueIsCut) {
   EXPECT_EQ(key(kept + std::u16string(10, u' ') + u"y"), key(kept));
 }
 
+// The fixtures' kana texts are at most 60 characters: kana past the 255 keyed, small ones
+// here, must leave no mark in the kana part.
+TEST(IndexKeyTest, KanaPastTheKeyedLengthLeaveNoMark) {
+  IndexKeyEncoder encoder(OneColumnTable(ColumnType::kMemo, 0), RealIndex{{{0, true}}, 0, 0, 0});
+  auto key = [&encoder](std::u16string_view text) {
+    std::vector<uint8_t> out;
+    encoder.Encode({Field{false, false, Utf16(text)}}, out);
+    return out;
+  };
+  const std::u16string keyed(255, u'\u304B');  // full-size hiragana KA
+  EXPECT_EQ(key(keyed + std::u16string(45, u'\u3041')), key(keyed));  // small A
+}
+
 }  // namespace
 }  // namespace vintrel::jet
