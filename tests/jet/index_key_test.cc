@@ -43,6 +43,14 @@ TableDefinition OneColumnTable(ColumnType type, size_t length) {
   return table;
 }
 
+// The ascending key of a memo value.
+std::vector<uint8_t> MemoKey(std::u16string_view text) {
+  IndexKeyEncoder encoder(OneColumnTable(ColumnType::kMemo, 0), RealIndex{{{0, true}}, 0, 0, 0});
+  std::vector<uint8_t> key;
+  encoder.Encode({Field{false, false, Utf16(text)}}, key);
+  return key;
+}
+
 uint32_t Pointer(uint32_t page, uint32_t row) { return (page << 8) | row; }
 
 struct Mismatch {
@@ -200,28 +208,16 @@ TEST(IndexKeyTest, KeysOfTypesNoFixtureIndexesSortAsTheirValues) {
 
 // The fixtures end values in one space, well within the 255 characters keyed.
 TEST(IndexKeyTest, TrailingSpacesAreLeftOutOfTextKeysOnceTheValueIsCut) {
-  IndexKeyEncoder encoder(OneColumnTable(ColumnType::kMemo, 0), RealIndex{{{0, true}}, 0, 0, 0});
-  auto key = [&encoder](std::u16string_view text) {
-    std::vector<uint8_t> out;
-    encoder.Encode({Field{false, false, Utf16(text)}}, out);
-    return out;
-  };
-  EXPECT_EQ(key(u"abc   "), key(u"abc"));
+  EXPECT_EQ(MemoKey(u"abc   "), MemoKey(u"abc"));
   const std::u16string kept(250, u'x');
-  EXPECT_EQ(key(kept + std::u16string(10, u' ') + u"y"), key(kept));
+  EXPECT_EQ(MemoKey(kept + std::u16string(10, u' ') + u"y"), MemoKey(kept));
 }
 
 // The fixtures' kana texts are at most 60 characters: kana past the 255 keyed, small ones
 // here, must leave no mark in the kana part.
 TEST(IndexKeyTest, KanaPastTheKeyedLengthLeaveNoMark) {
-  IndexKeyEncoder encoder(OneColumnTable(ColumnType::kMemo, 0), RealIndex{{{0, true}}, 0, 0, 0});
-  auto key = [&encoder](std::u16string_view text) {
-    std::vector<uint8_t> out;
-    encoder.Encode({Field{false, false, Utf16(text)}}, out);
-    return out;
-  };
   const std::u16string keyed(255, u'\u304B');  // full-size hiragana KA
-  EXPECT_EQ(key(keyed + std::u16string(45, u'\u3041')), key(keyed));  // small A
+  EXPECT_EQ(MemoKey(keyed + std::u16string(45, u'\u3041')), MemoKey(keyed));  // small A
 }
 
 }  // namespace
