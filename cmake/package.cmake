@@ -41,6 +41,7 @@ database is either left as it was or replaced by its compacted copy.
 vintrel is the window and vintrel-console the same pass without one, for
 machines without a display and for cron. vintrel-jet, vintrel-jet-check and
 vintrel-jet-compact dump, check and compact single files.]])
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # dpkg-shlibdeps names the libraries the programs link (libc, libstdc++, Qt) as dependencies.
