@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the .deb as a packager would (preset release), checks its file list and declared
-# dependencies, then installs it, runs an installed program and removes it again, checking
+# dependencies and has lintian check it, then installs it, runs an installed program and removes it again, checking
 # that nothing of it stays behind. Leaves alone a vintrel package installed beforehand.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,6 +21,8 @@ usr/bin/vintrel-console
 usr/bin/vintrel-jet
 usr/bin/vintrel-jet-check
 usr/bin/vintrel-jet-compact
+usr/share/doc/vintrel/changelog.gz
+usr/share/doc/vintrel/copyright
 usr/share/icons/hicolor/16x16/apps/vintrel.png
 usr/share/icons/hicolor/32x32/apps/vintrel.png
 usr/share/man/man1/vintrel-console.1.gz
@@ -35,6 +37,10 @@ for library in libc6 libstdc++6 libqt6widgets6; do
   [[ "$depends" == *"$library "* ]] || fail "$deb does not depend on $library: $depends"
 done
 echo "$(basename "$deb"): $(echo "$files" | wc -l) files; depends on $depends"
+
+# Debian's checker: no error and no warning (its info and pedantic tags are advice).
+lintian --fail-on error,warning "$deb" || fail "lintian finds errors or warnings in $deb"
+echo "lintian accepts $(basename "$deb")"
 
 if dpkg-query -W -f='${Status}' vintrel 2>/dev/null | grep -q "install ok installed"; then
   echo "A vintrel package is installed here already; not installing $deb over it"
