@@ -43,22 +43,29 @@ set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/vintrel)
 configure_file(${CMAKE_SOURCE_DIR}/resources/linux/copyright.in ${CMAKE_BINARY_DIR}/doc/copyright @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/doc/copyright DESTINATION ${doc_dir})
 
-# A Debian changelog of the one version; its date is SOURCE_DATE_EPOCH's where that is set.
+# A Debian changelog of the one version. The version's date, here and in the metainfo, is
+# SOURCE_DATE_EPOCH's where that is set.
 string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+string(TIMESTAMP release_date "%Y-%m-%d" UTC)
 configure_file(${CMAKE_SOURCE_DIR}/resources/linux/changelog.in ${CMAKE_BINARY_DIR}/doc/changelog @ONLY)
 vintrel_compress(${CMAKE_BINARY_DIR}/doc/changelog)
 install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz DESTINATION ${doc_dir})
 
 add_custom_target(compressed_documents ALL DEPENDS ${compressed})
 
-# No .desktop entry: the window compacts the databases of the directory it is started in,
-# and a menu would start it in the home directory. The icon is there for the window's
-# taskbar entry and for file managers.
+# The window's menu entry, which a file manager also offers for a folder ("Open with"), its
+# icon, and its AppStream description for software centres. The metainfo's addresses are on
+# the project's placeholder site until it has one.
 if(VINTREL_BUILD_UI)
   foreach(size 16 32)
     install(FILES ${CMAKE_SOURCE_DIR}/resources/icon/vintrel-${size}.png
       DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME vintrel.png)
   endforeach()
+  install(FILES ${CMAKE_SOURCE_DIR}/resources/linux/vintrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  set(homepage https://vintrel.example.org)
+  set(metainfo ${CMAKE_BINARY_DIR}/metainfo/org.example.vintrel.metainfo.xml)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/linux/org.example.vintrel.metainfo.xml.in ${metainfo} @ONLY)
+  install(FILES ${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endif()
 
 set(CPACK_GENERATOR DEB)

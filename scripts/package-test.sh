@@ -21,6 +21,7 @@ usr/bin/vintrel-console
 usr/bin/vintrel-jet
 usr/bin/vintrel-jet-check
 usr/bin/vintrel-jet-compact
+usr/share/applications/vintrel.desktop
 usr/share/doc/vintrel/changelog.gz
 usr/share/doc/vintrel/copyright
 usr/share/icons/hicolor/16x16/apps/vintrel.png
@@ -29,7 +30,8 @@ usr/share/man/man1/vintrel-console.1.gz
 usr/share/man/man1/vintrel-jet-check.1.gz
 usr/share/man/man1/vintrel-jet-compact.1.gz
 usr/share/man/man1/vintrel-jet.1.gz
-usr/share/man/man1/vintrel.1.gz"
+usr/share/man/man1/vintrel.1.gz
+usr/share/metainfo/org.example.vintrel.metainfo.xml"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | LC_ALL=C sort)
 diff <(echo "$expected") <(echo "$files") || fail "the files of $deb differ from the list above"
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -41,6 +43,18 @@ echo "$(basename "$deb"): $(echo "$files" | wc -l) files; depends on $depends"
 # Debian's checker: no error and no warning (its info and pedantic tags are advice).
 lintian --fail-on error,warning "$deb" || fail "lintian finds errors or warnings in $deb"
 echo "lintian accepts $(basename "$deb")"
+
+# The menu entry (not even a hint from its validator) and the AppStream metainfo as the package
+# holds them, the metainfo with the entry it launches, offline: the screenshot's address is not
+# fetched.
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked"
+hints=$(desktop-file-validate "$unpacked/usr/share/applications/vintrel.desktop" 2>&1) && [ -z "$hints" ] ||
+  fail "desktop-file-validate on vintrel.desktop: $hints"
+appstreamcli validate-tree --no-net "$unpacked" || fail "appstreamcli rejects the metainfo"
+rm -rf "$unpacked"
+trap - EXIT
 
 if dpkg-query -W -f='${Status}' vintrel 2>/dev/null | grep -q "install ok installed"; then
   echo "A vintrel package is installed here already; not installing $deb over it"
