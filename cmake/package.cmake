@@ -68,6 +68,21 @@ if(VINTREL_BUILD_UI)
   install(FILES ${metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endif()
 
+# The timer and service that compact a folder's databases once a month, enabled by nobody:
+# the administrator names the folder (vintrel-console(1)). They go in systemd's unit directory
+# as its pkg-config file names it, taken under the install prefix (/lib or /usr/lib: the
+# package's is /usr/lib/systemd/system).
+set(unit_dir lib/systemd/system)
+find_package(PkgConfig QUIET)
+if(PKG_CONFIG_FOUND)
+  pkg_get_variable(systemd_unit_dir systemd systemdsystemunitdir)
+  if(systemd_unit_dir)
+    string(REGEX REPLACE "^/(usr/)?" "" unit_dir ${systemd_unit_dir})
+  endif()
+endif()
+install(FILES ${CMAKE_SOURCE_DIR}/resources/linux/vintrel-compact@.service
+  ${CMAKE_SOURCE_DIR}/resources/linux/vintrel-compact@.timer DESTINATION ${unit_dir})
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vintrel)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "compacts the six Jet databases of an installation in place")

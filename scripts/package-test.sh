@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb as a packager would (preset release), checks its file list and declared
-# dependencies and has lintian check it, then installs it, runs an installed program and removes it again, checking
+# dependencies and has lintian check it, validates its menu entry and metainfo, then installs
+# it, verifies its systemd units, runs an installed program and removes it again, checking
 # that nothing of it stays behind. Leaves alone a vintrel package installed beforehand.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,6 +22,8 @@ usr/bin/vintrel-console
 usr/bin/vintrel-jet
 usr/bin/vintrel-jet-check
 usr/bin/vintrel-jet-compact
+usr/lib/systemd/system/vintrel-compact@.service
+usr/lib/systemd/system/vintrel-compact@.timer
 usr/share/applications/vintrel.desktop
 usr/share/doc/vintrel/changelog.gz
 usr/share/doc/vintrel/copyright
@@ -65,6 +68,14 @@ need_root dpkg -i "$deb"
 version=$(dpkg-deb -f "$deb" Version)
 [ "$(/usr/bin/vintrel-console --version)" = "vintrel-console $version" ] ||
   fail "the installed vintrel-console does not say version $version"
+# The timer's units as installed, where the program and manual page they name are there too.
+if command -v systemd-analyze >/dev/null; then
+  systemd-analyze verify /usr/lib/systemd/system/vintrel-compact@.service \
+    /usr/lib/systemd/system/vintrel-compact@.timer || fail "systemd-analyze rejects the timer's units"
+  echo "systemd-analyze verifies the timer's units"
+else
+  echo "systemd-analyze is missing here: the timer's units are not verified"
+fi
 need_root dpkg --purge vintrel
 while read -r file; do
   [ ! -e "/$file" ] || fail "/$file is left after removing the package"
