@@ -49,7 +49,7 @@ case "$purpose" in
   window) packages+=(qt6-base-dev) ;;
   test)
     packages+=(qt6-base-dev
-      build-essential file clang libclang-rt-14-dev
+      build-essential file lintian desktop-file-utils appstream clang libclang-rt-14-dev
       googletest libgtest-dev libgmock-dev
       mdbtools time
       xvfb xauth fonts-dejavu-core xdotool x11-utils imagemagick)

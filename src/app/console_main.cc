@@ -2,13 +2,12 @@
 // without a window. Exit statuses: 0 the pass ended, 1 it stopped at a failure, 2 it never
 // started (a command line it does not understand, or a directory it cannot enter).
 #include <getopt.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 
+#include "app/enter_directory.h"
 #include "compaction/run_compaction.h"
 #include "platform/posix/posix_object_factory.h"
 #include "ui/console/console_host.h"
@@ -76,9 +75,13 @@ int main(int argc, char** argv) {
     std::cerr << "vintrel-console: unexpected argument '" << argv[optind] << "'\n";
     return WrongCommandLine();
   }
-  if (directory != nullptr && ::chdir(directory) != 0) {
-    std::cerr << "vintrel-console: cannot enter '" << directory << "': " << std::strerror(errno) << "\n";
-    return 2;
+  if (directory != nullptr) {
+    try {
+      vintrel::EnterDirectory(directory);
+    } catch (const std::runtime_error& error) {
+      std::cerr << "vintrel-console: " << error.what() << "\n";
+      return 2;
+    }
   }
 
   vintrel::PosixObjectFactory objects(salvage, [](const std::string& line) { std::cerr << line << "\n"; });

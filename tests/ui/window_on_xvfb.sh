@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The window program on a real X display (Xvfb, xcb): started in a directory of six fixture
-# copies, "Сжать" clicked, the outcome observed (the databases compacted, or the "ОШИБКА" box),
-# a screenshot taken, then "Выход" clicked and the program's exit with status 0 awaited.
+# The window program on a real X display (Xvfb, xcb): started elsewhere with a directory of six
+# fixture copies as its argument, "Сжать" clicked, the outcome observed (the databases
+# compacted, or the "ОШИБКА" box), a screenshot taken, then "Выход" clicked and the program's
+# exit with status 0 awaited. Started on a folder that is missing, or with a second argument, it
+# shows the "ОШИБКА" box instead of the window and ends with status 2.
 # Usage: window_on_xvfb.sh <vintrel> <fixtures folder> <screenshot.png>. Exit status 77: skipped.
 set -euo pipefail
 program=$(realpath "$1")
@@ -33,7 +35,7 @@ mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 names=(lift log prof rang_lift rang_log rang_prof)
 sources=(emptyV2000 delTestV2000 indexTestV2000 overflowTestV2000 compIndexTestV2000 emptyV2003)
-mkdir "$work/dir"
+mkdir "$work/dir" "$work/elsewhere"
 for i in "${!names[@]}"; do
   cp "$fixtures/jet4/${sources[$i]}.mdb" "$work/dir/${names[$i]}.mdb"
   chmod u+w "$work/dir/${names[$i]}.mdb"
@@ -51,6 +53,14 @@ within() {
 }
 visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 exited() { ! kill -0 "$app" 2>/dev/null; }
+# Waits for the program's end and checks its status: ended <status> <what ended it>.
+ended() {
+  within 100 exited || fail "the program did not end after $2"
+  local status=0
+  wait "$app" || status=$?
+  app=
+  [ "$status" = "$1" ] || fail "the program ended with status $status after $2, not $1"
+}
 # Every database replaced by a copy that differs from its source, and no scratch file left.
 compacted() {
   for i in "${!names[@]}"; do
@@ -69,7 +79,19 @@ xvfb=$!
 within 100 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(cat "$work/display")"
 
-(cd "$work/dir" && exec "$program") &
+# A folder it cannot enter, or a second argument: the error box alone, then status 2.
+refused() {
+  (cd "$work/elsewhere" && exec "$program" "$@") &
+  app=$!
+  within 100 visible '^ОШИБКА$' || fail "no error box for the arguments $*"
+  ! visible '^Vintrel$' || fail "the window opened for the arguments $*"
+  xdotool windowfocus --sync "$(xdotool search --onlyvisible --name '^ОШИБКА$' | head -1)" key Return
+  ended 2 "the error box for the arguments $*"
+}
+refused "$work/missing"
+refused "$work/dir" extra
+
+(cd "$work/elsewhere" && exec "$program" "$work/dir") &
 app=$!
 within 100 visible '^Vintrel$' || fail "the window did not appear"
 window=$(xdotool search --onlyvisible --name '^Vintrel$' | head -1)
@@ -105,9 +127,5 @@ fi
 
 # The centre of "Выход" (13,250 100x33 at 96 dpi).
 click $((X + 63)) $((Y + 266))
-within 100 exited || fail "the program did not end after a click on Выход"
-status=0
-wait "$app" || status=$?
-app=
-[ "$status" = 0 ] || fail "the program ended with status $status"
+ended 0 "a click on Выход"
 echo "PASS"

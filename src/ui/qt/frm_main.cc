@@ -6,12 +6,12 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QIcon>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
 #include "compaction/run_compaction.h"
 #include "ui/frm_main_form.h"
+#include "ui/qt/error_box.h"
 #include "ui/qt/push_button.h"
 #include "ui/qt/twips.h"
 
@@ -118,11 +118,7 @@ void frmMain::AppendLog(const std::u16string& text) {
 }
 
 void frmMain::ReportError(const std::u16string& description) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf16(form::kErrorTitle),
-                  QString::fromStdU16String(description), QMessageBox::Ok, this);
-  // The description is shown as it is, never read as markup.
-  box.setTextFormat(Qt::PlainText);
-  box.exec();
+  ShowErrorBox(QString::fromStdU16String(description), this);
 }
 
 }  // namespace vintrel
