@@ -43,6 +43,7 @@ std::optional<std::string> ReadSized(Call call) {
   for (;;) {
     const ssize_t size = call(nullptr, 0);
     if (size < 0) return std::nullopt;
+    if (size == 0) return std::string();
     std::string bytes(static_cast<size_t>(size), '\0');
     const ssize_t read = call(bytes.data(), bytes.size());
     if (read >= 0) {
