@@ -147,6 +147,7 @@ CompactionFigures WriteVerifiedCopy(const SourceLock& lock, const std::string& d
     recording.record_losses = true;
     return WriteVerifiedCopy(lock, destination_path, recording);
   }
+  if (options.finish_copy) options.finish_copy(lock.descriptor(), temporary.WriterDescriptor().get());
   temporary.StartFlush(destination_path);
   std::unique_ptr<Database> copy = Database::Open(temporary.path());
   RequireSameContent(figures.content, DigestContent(*copy), source_path);

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,10 @@ struct CompactionOptions {
   // Records the losses in the copy, in a table of their own (loss_table.h); a salvaging
   // compaction that finds losses writes its copy again with this set.
   bool record_losses = false;
+  // Gives the written copy what it must keep of the source's file besides its content (its
+  // owner and mode, say): called with the source's and the copy's descriptors before the copy
+  // is flushed and named. What it raises is passed on, and no copy is left.
+  std::function<void(int source, int copy)> finish_copy = nullptr;
 };
 
 // Writes the compacted copy of `source` through `output` and finishes the file. A Jet 3

@@ -1,7 +1,8 @@
 // Only the provider, the Data Source and the destination's engine type are read from the
 // connection strings; any other key is ignored. Paths are made absolute here, so the engine's
-// messages name files in full. A JetError is passed on as the RaisedError the pass reports,
-// with its text unchanged.
+// messages name files in full. The copy is given the database's owner, mode and attributes
+// before it is named, and a database of more than one name is refused (kept_attributes.h).
+// A JetError is passed on as the RaisedError the pass reports, with its text unchanged.
 #include "platform/posix/native_jet_engine.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "jet/compact/compact_database.h"
 #include "jet/jet_error.h"
 #include "platform/posix/connection_string.h"
+#include "platform/posix/kept_attributes.h"
 #include "text/utf.h"
 
 namespace vintrel {
@@ -51,9 +53,13 @@ void NativeJetEngine::CompactDatabase(const std::u16string& source,
     throw RaisedError(u"Jet OLEDB:Engine Type " + *engine_type +
                       u" is not supported: the copy can only be written as 5, the Jet 4 format.");
   }
+  RequireSingleName(source_path);
   try {
     auto lock = std::make_unique<jet::SourceLock>(source_path);
-    const jet::CompactionFigures figures = jet::CompactDatabase(*lock, destination_path, {.salvage = salvage_});
+    const jet::CompactionOptions options{
+        .salvage = salvage_,
+        .finish_copy = [&](int database, int copy) { GiveAttributesOf(database, copy, source_path); }};
+    const jet::CompactionFigures figures = jet::CompactDatabase(*lock, destination_path, options);
     const std::string name = std::filesystem::path(source_path).filename().string();
     for (const std::string& repair : figures.repairs) holds_->Report(name + ": " + repair);
     for (const jet::LostRows& lost : figures.losses) holds_->Report(name + ": lost: " + jet::DescribeLoss(lost));

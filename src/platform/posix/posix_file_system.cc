@@ -13,6 +13,8 @@
 #include <climits>
 
 #include "compaction/raised_error.h"
+#include "jet/io/file_io.h"
+#include "jet/jet_error.h"
 #include "platform/posix/system_error.h"
 #include "text/utf.h"
 
@@ -79,6 +81,16 @@ void RenameNoReplace(const std::string& from, const std::string& to) {
   if (!TryRenameNoReplace(from, to)) RaiseWindowsFileError(to, EEXIST);
 }
 
+// A rename lasts through a power cut only once its folder is flushed; until then the database
+// may be found under its scratch name alone.
+void FlushFolderOf(const std::string& path) {
+  try {
+    jet::SyncDirectoryOf(path);
+  } catch (const jet::JetError& error) {
+    throw RaisedError(FromUtf8(error.what()));
+  }
+}
+
 // A damaged database whose copy lost rows goes to `<name>.damaged.mdb`, or the first of
 // `<name>.damaged-2.mdb`, `-3`, ... that is free: never over another file.
 std::string KeepAsDamaged(const std::string& path) {
@@ -112,6 +124,7 @@ void PosixFile::SetName(const std::u16string& name) {
   StatFile(path_);
   const std::string target = path_.substr(0, path_.rfind('/') + 1) + newName;
   RenameNoReplace(path_, target);
+  FlushFolderOf(target);
   path_ = target;
   holds_->Release(path_);
 }

@@ -1,6 +1,7 @@
 // The file system on POSIX, with the semantics the compaction relies on from the Windows one:
 // only regular files count as files, read-only means the owner's write bit is clear (for root
-// too), and a rename never replaces an existing file. A database the engine still holds
+// too), and a rename never replaces an existing file and is flushed to disk (its folder) before
+// SetName returns, so that a database said to be done keeps its name. A database the engine still holds
 // (source_holds.h) is deleted only when it has not changed since its compaction began, and
 // its hold ends when its copy takes its name.
 #pragma once
