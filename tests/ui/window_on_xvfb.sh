@@ -74,7 +74,9 @@ click() {
   xdotool click 1
 }
 
-Xvfb -displayfd 3 -screen 0 360x400x24 -dpi 96 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: the server resets when its last client leaves, and a program started meanwhile
+# (the window after an error box) cannot connect.
+Xvfb -displayfd 3 -screen 0 360x400x24 -dpi 96 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb=$!
 within 100 test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(cat "$work/display")"
