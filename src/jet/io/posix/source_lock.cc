@@ -13,7 +13,7 @@
 
 #include <cerrno>
 
-#include "jet/io/in_use.h"
+#include "jet/io/posix/in_use.h"
 #include "jet/io/page_source.h"
 #include "jet/jet_error.h"
 
