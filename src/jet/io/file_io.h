@@ -50,6 +50,8 @@ void SetFileSize(NativeFile fd, uint64_t size, const std::string& subject);
 // where the system can, so that little is left to wait for when the file is flushed.
 void StartWriteBack(NativeFile fd, uint64_t offset, uint64_t length, const std::string& subject);
 
+// `path` made absolute against the current directory, without "." and ".." parts.
+std::string FullPath(const std::string& path);
 // "/a/b.mdb" -> "/a", "b.mdb" -> ".", "/b.mdb" -> "/".
 std::string DirectoryOf(const std::string& path);
 // True when anything has that name, a dangling symbolic link included.

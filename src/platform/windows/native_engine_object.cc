@@ -1,5 +1,5 @@
-// The Data Sources are made full paths with GetFullPathNameW, against the current directory,
-// so the engine's messages name files in full. The source is held (jet/io/source_lock.h)
+// The Data Sources are made full paths against the current directory, so the engine's
+// messages name files in full. The source is held (jet/io/source_lock.h)
 // until the call returns; the pass then deletes it through its file system, as it does after
 // the platform's engine.
 #include "platform/windows/native_engine_object.h"
@@ -11,6 +11,7 @@
 
 #include "compaction/raised_error.h"
 #include "jet/compact/compact_database.h"
+#include "jet/io/file_io.h"
 #include "jet/io/source_lock.h"
 #include "platform/common/compaction_request.h"
 #include "platform/windows/com_error.h"
@@ -22,23 +23,10 @@ namespace {
 
 constexpr DISPID kCompactDatabase = 1;
 
-std::string FullPath(const std::u16string& data_source) {
-  const std::wstring path = ToWide(data_source);
-  std::wstring full(MAX_PATH, L'\0');
-  DWORD length = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-  if (length > full.size()) {
-    full.resize(length);
-    length = ::GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
-  }
-  if (length == 0) RaiseLastError();
-  full.resize(length);
-  return ToUtf8(FromWide(full));
-}
-
 void Compact(const std::u16string& source, const std::u16string& destination) {
   const CompactionRequest request = ReadCompactionRequest(source, destination);
-  const std::string source_path = FullPath(request.source);
-  const std::string destination_path = FullPath(request.destination);
+  const std::string source_path = jet::FullPath(ToUtf8(request.source));
+  const std::string destination_path = jet::FullPath(ToUtf8(request.destination));
   const jet::SourceLock lock(source_path);
   jet::CompactDatabase(lock, destination_path);
 }

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "jet/jet_error.h"
 
@@ -79,6 +80,10 @@ void WriteExactly(int fd, uint64_t offset, std::span<const uint8_t> bytes, const
   });
   // pwrite returns 0 only for an empty write; a full disk is ENOSPC.
   if (done < bytes.size()) RaiseFileError("write", subject, ENOSPC);
+}
+
+std::string FullPath(const std::string& path) {
+  return std::filesystem::absolute(path).lexically_normal().string();
 }
 
 std::string DirectoryOf(const std::string& path) {

@@ -123,6 +123,20 @@ void SetFileSize(NativeFile fd, uint64_t size, const std::string& subject) {
 // before the copy is named writes everything.
 void StartWriteBack(NativeFile, uint64_t, uint64_t, const std::string&) {}
 
+// GetFullPathNameW, since std::filesystem takes a narrow path in the ANSI code page here.
+std::string FullPath(const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  std::wstring full(MAX_PATH, L'\0');
+  DWORD length = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length > full.size()) {
+    full.resize(length);
+    length = ::GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
+  }
+  if (length == 0) RaisePathError("find the full path of", path, ::GetLastError());
+  full.resize(length);
+  return ToUtf8(std::u16string(full.begin(), full.end()));
+}
+
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
   if (slash == std::string::npos) {
