@@ -17,11 +17,7 @@
 namespace vintrel {
 namespace {
 
-// The shared fixtures, named by their POSIX path: Wine shows the root of that file system
-// as drive Z:.
-std::filesystem::path Fixture(const char* name) {
-  return std::filesystem::path(L"Z:" VINTREL_FIXTURES) / name;
-}
+std::filesystem::path Fixture(const char* name) { return std::filesystem::path(VINTREL_FIXTURES) / name; }
 
 std::wstring FullPath(const wchar_t* name) { return std::filesystem::absolute(name).wstring(); }
 
