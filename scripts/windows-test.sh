@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the 32-bit Windows program (preset mingw-i686) and checks its format and imports, then
-# runs the Windows tests under Wine on an Xvfb display: the pass's tests, the COM platform, the
-# window, and vintrel.exe itself, whose window is photographed (build/windows-wine.png) and
-# then closed. Where 32-bit code cannot run (scripts/windows-arch.sh; VINTREL_WINE64=1 forces
+# Builds the 32-bit Windows programs (preset mingw-i686) and checks their format and imports,
+# then runs the Windows tests under Wine on an Xvfb display: the pass's tests, the COM platform,
+# the engine's own tests, the window, a whole pass of vintrel-console.exe checked from Linux,
+# and vintrel.exe itself, whose window is photographed (build/windows-wine.png) and then
+# closed. Where 32-bit code cannot run (scripts/windows-arch.sh; VINTREL_WINE64=1 forces
 # this), the same tests and program are built for x86_64 (preset mingw-x86_64) and run under
 # wine64; with neither Wine, only the static checks are made. Every step that runs Windows
 # code is bounded in time. Needs scripts/install-deps.sh first.
@@ -35,8 +36,9 @@ check_program() {
 # Where the 32-bit tests do not run, the program is still built and checked.
 if [ "$arch" != 32 ]; then
   cmake --preset mingw-i686
-  cmake --build build/mingw-i686 -j2 --target vintrel
+  cmake --build build/mingw-i686 -j2 --target vintrel vintrel-console
   check_program build/mingw-i686/src/app/vintrel.exe i686-w64-mingw32 pei-i386
+  check_program build/mingw-i686/src/app/vintrel-console.exe i686-w64-mingw32 pei-i386
 fi
 
 case "$arch" in
@@ -85,14 +87,76 @@ trap '"$wineserver" -k || true' EXIT
 cmake --preset "$preset"
 cmake --build "$build" -j2
 exe="$build/src/app/vintrel.exe"
-if [ "$arch" = 32 ]; then
-  check_program "$exe" i686-w64-mingw32 pei-i386
-else
-  check_program "$exe" x86_64-w64-mingw32 pei-x86-64
-fi
+for program in "$exe" "$build/src/app/vintrel-console.exe"; do
+  if [ "$arch" = 32 ]; then
+    check_program "$program" i686-w64-mingw32 pei-i386
+  else
+    check_program "$program" x86_64-w64-mingw32 pei-x86-64
+  fi
+done
 
 # Serially: the window tests share one desktop.
 ctest --test-dir "$build" --output-on-failure --timeout 120
+
+# The whole pass by vintrel-console.exe, over copies of a Jet 4 and a Jet 3 fixture and
+# generated/frag-small in a folder with a Cyrillic name, checked from Linux: each copy is Jet 4,
+# our checker finds it sound, and mdb-reader and mdbtools read from it what they read from its
+# source (compare_copy.mjs). Then a database that another Windows program holds open as a Jet
+# client does (tests/windows/hold_open.cc), or whose lock file it holds, is refused and kept,
+# and that program's later write is in it.
+fixtures="$root/../shared/fixtures"
+if [ -f "$fixtures/jet4/testV2000.mdb" ] && [ -f "$fixtures/jet3/testV1997.mdb" ] &&
+   [ -f "$fixtures/generated/frag-small.mdb.gz" ]; then
+  cmake --preset default >/dev/null
+  cmake --build build/default -j2 --target vintrel-jet-check
+  export LANG=C.UTF-8
+  console="$build/src/app/vintrel-console.exe"
+  pass_dir=$(mktemp -d)
+  sources="$pass_dir/sources" databases="$pass_dir/Базы данных"
+  mkdir "$sources" "$databases"
+  cp "$fixtures/jet4/testV2000.mdb" "$sources/lift.mdb"
+  cp "$fixtures/jet3/testV1997.mdb" "$sources/log.mdb"
+  gunzip -c "$fixtures/generated/frag-small.mdb.gz" > "$sources/prof.mdb"
+  cp "$sources"/*.mdb "$databases/"
+  chmod u+w "$databases"/*.mdb
+  (cd "$databases" && timeout 300 "$wine" "$console" > "$pass_dir/log.txt")
+  printf '%s\r\n' "lift.mdb ok" "log.mdb ok" "prof.mdb ok" "rang_lift.mdb not found" "rang_log.mdb not found" \
+    "rang_prof.mdb not found" | cmp - "$pass_dir/log.txt"
+  for name in lift log prof; do
+    copy="$databases/$name.mdb"
+    [ "$(od -An -tx1 -j20 -N1 "$copy" | tr -d ' ')" = 01 ] || { echo "$copy is not a Jet 4 database" >&2; exit 1; }
+    build/default/tools/jet/vintrel-jet-check "$copy"
+    TZ=UTC node tests/jet/compact/compare_copy.mjs "$sources/$name.mdb" "$copy"
+  done
+
+  windows_folder="Z:${databases//\//\\}"
+  for held in lift.mdb lift.ldb; do
+    cp "$sources/lift.mdb" "$databases/lift.mdb"
+    chmod u+w "$databases/lift.mdb"
+    : > "$databases/lift.ldb"
+    coproc holder { cd "$databases" && exec timeout 120 "$wine" "$build/tests/windows/hold_open.exe" "$held"; }
+    read -r -t 60 ready <&"${holder[0]}"
+    ready=${ready%$'\r'}
+    [ "$ready" = held ] || { echo "hold_open did not hold $held" >&2; exit 1; }
+    status=0
+    (cd "$databases" && timeout 120 "$wine" "$console" > /dev/null 2> "$pass_dir/errors.txt") || status=$?
+    echo "Could not use '$windows_folder\\lift.mdb'; file already in use." | cmp - <(tr -d '\r' < "$pass_dir/errors.txt")
+    [ "$status" = 1 ] || { echo "vintrel-console.exe ended with $status beside a held $held" >&2; exit 1; }
+    cmp "$sources/lift.mdb" "$databases/lift.mdb"
+    echo >&"${holder[1]}"
+    wait "$holder_PID"
+    [ "$(tail -c 11 "$databases/$held")" = "later write" ] || { echo "the later write is not in $held" >&2; exit 1; }
+    rm "$databases/lift.ldb"
+  done
+  # A lock file that nobody has open is a crash's left-over and stops nothing.
+  : > "$databases/lift.ldb"
+  (cd "$databases" && timeout 120 "$wine" "$console" > "$pass_dir/log.txt")
+  [ "$(head -1 "$pass_dir/log.txt")" = $'lift.mdb ok\r' ] || { echo "a lone lock file stopped the pass" >&2; exit 1; }
+  rm -rf "$pass_dir"
+  echo "vintrel-console.exe compacted a Jet 4, a Jet 3 and a fragmented database and refused held ones"
+else
+  echo "SKIPPED: the fixtures under $fixtures are absent, so vintrel-console.exe's pass was not run"
+fi
 
 # The program in an empty directory, so that nothing could be compacted even by a stray click.
 run_dir=$(mktemp -d)

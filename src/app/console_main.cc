@@ -3,15 +3,14 @@
 // started (a command line it does not understand, or a directory it cannot enter).
 #include <getopt.h>
 
-#include <iostream>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 
+#include "app/console_system.h"
 #include "app/enter_directory.h"
-#include "compaction/run_compaction.h"
-#include "platform/posix/posix_object_factory.h"
-#include "ui/console/console_host.h"
 
+namespace vintrel::console {
 namespace {
 
 constexpr char kUsage[] =
@@ -29,7 +28,10 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 when the pass ended, 1 when it stopped at a failure (described on\n"
     "standard error), 2 when it never started (a wrong command line, or DIR cannot be\n"
-    "entered).\n";
+    "entered).\n"
+    "\n"
+    "Text is written in UTF-8; to a console window on Windows, as the window's Unicode text.\n"
+    "--salvage is not offered on Windows.\n";
 
 constexpr int kVersionOption = 256;
 constexpr int kSalvageOption = 257;
@@ -43,13 +45,13 @@ constexpr option kOptions[] = {
 };
 
 int WrongCommandLine() {
-  std::cerr << kUsage;
+  Errors() << kUsage;
   return 2;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int ConsoleMain(int argc, char** argv) {
   const char* directory = nullptr;
   bool salvage = false;
   // getopt_long reports an unknown option or a missing DIR itself, in its usual words.
@@ -59,33 +61,35 @@ int main(int argc, char** argv) {
         directory = optarg;
         break;
       case 'h':
-        std::cout << kUsage;
+        Output() << kUsage;
         return 0;
       case kSalvageOption:
+        if (!CanSalvage()) {
+          Errors() << "vintrel-console: --salvage is not offered on this system\n";
+          return WrongCommandLine();
+        }
         salvage = true;
         break;
       case kVersionOption:
-        std::cout << "vintrel-console " VINTREL_VERSION "\n";
+        Output() << "vintrel-console " VINTREL_VERSION "\n";
         return 0;
       default:
         return WrongCommandLine();
     }
   }
   if (optind < argc) {
-    std::cerr << "vintrel-console: unexpected argument '" << argv[optind] << "'\n";
+    Errors() << "vintrel-console: unexpected argument '" << argv[optind] << "'\n";
     return WrongCommandLine();
   }
   if (directory != nullptr) {
     try {
-      vintrel::EnterDirectory(directory);
+      EnterDirectory(directory);
     } catch (const std::runtime_error& error) {
-      std::cerr << "vintrel-console: " << error.what() << "\n";
+      Errors() << "vintrel-console: " << error.what() << "\n";
       return 2;
     }
   }
-
-  vintrel::PosixObjectFactory objects(salvage, [](const std::string& line) { std::cerr << line << "\n"; });
-  vintrel::ConsoleHost host(objects, std::cout, std::cerr);
-  vintrel::RunCompaction(host);
-  return host.failed() ? 1 : 0;
+  return RunPass(salvage, Output(), Errors()) ? 1 : 0;
 }
+
+}  // namespace vintrel::console

@@ -5,10 +5,10 @@
 #include "jet/database.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <string_view>
 #include <utility>
 
+#include "jet/io/file_io.h"
 #include "jet/jet_error.h"
 #include "jet/table_reader.h"
 
@@ -36,7 +36,7 @@ Database::Database(std::unique_ptr<PageSource> source, const std::string& path)
 
 std::unique_ptr<Database> Database::Open(const std::string& path) {
   // Messages name the file by its full path, whatever the caller passed.
-  std::string full = std::filesystem::absolute(path).lexically_normal().string();
+  std::string full = FullPath(path);
   return std::unique_ptr<Database>(new Database(OpenFileSource(full), full));
 }
 

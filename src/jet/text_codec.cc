@@ -1,36 +1,24 @@
-// Jet 4 text, plain or compressed, is decoded here directly. Jet 3 text goes through the C
-// library's iconv, so the program carries no code-page tables of its own. Bytes the code page
+// Jet 4 text, plain or compressed, is decoded here directly. Jet 3 text goes through the
+// system's own code-page conversion (code_page.h). Bytes the code page
 // leaves undefined, and an unfinished double-byte character, are read as characters instead of
 // raising an error, so one bad value does not stop a read.
 #include "jet/text_codec.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
 #include <bitset>
-#include <cerrno>
-#include <cstring>
 #include <iterator>
-#include <type_traits>
 
+#include "jet/code_page.h"
 #include "jet/jet_error.h"
 
 namespace vintrel::jet {
 namespace {
 
 // The code pages Windows names as a system's ANSI code page, which is what Jet writes in the
-// database definition page; glibc knows each as "CP" and the number.
+// database definition page.
 constexpr uint16_t kAnsiCodePages[] = {874,  932,  936,  949,  950,  1250, 1251,
                                        1252, 1253, 1254, 1255, 1256, 1257, 1258};
-
-std::string InCodePage(uint16_t code_page) {
-  return "Text in code page " + std::to_string(code_page);
-}
-
-struct IconvCloser {
-  void operator()(std::remove_pointer_t<iconv_t>* converter) const { iconv_close(converter); }
-};
 
 std::string SupportedList() {
   std::string list;
@@ -89,11 +77,11 @@ std::vector<uint8_t> EncodeJet4Text(std::u16string_view text, bool compress) {
   return out;
 }
 
-// Each byte's meaning on its own is learnt from iconv once, when the database is opened, so
-// that decoding is a table lookup, and only a lead byte and its trail byte go through iconv
-// again. Byte by byte is also the code page's own reading: glibc's CP1255 and CP1258 join a
-// letter and the accent after it into one precomposed character when given whole strings,
-// which would change the text's length and its index keys.
+// Each byte's meaning on its own is learnt from the converter once, when the database is
+// opened, so that decoding is a table lookup, and only a lead byte and its trail byte go
+// through the converter again. Byte by byte is also the code page's own reading: glibc's
+// CP1255 and CP1258 join a letter and the accent after it into one precomposed character
+// when given whole strings, which would change the text's length and its index keys.
 class CodePageDecoder {
  public:
   explicit CodePageDecoder(uint16_t code_page);
@@ -103,13 +91,10 @@ class CodePageDecoder {
   uint16_t code_page() const { return code_page_; }
 
  private:
-  enum class Outcome { kCharacter, kIncomplete, kUndefined };
-
-  // Converts `bytes` as one string, starting from the initial state, appending to `text`.
-  Outcome Convert(std::span<const uint8_t> bytes, std::u16string& text) const;
+  using Outcome = CodePageConverter::Outcome;
 
   uint16_t code_page_;
-  std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser> converter_;
+  std::unique_ptr<CodePageConverter> converter_;
   std::array<char16_t, 256> single_{};  // each byte that is a character by itself
   std::bitset<256> lead_;               // bytes that take the next byte as their trail byte
   std::bitset<256> lost_;               // bytes read as U+FFFD
@@ -122,21 +107,14 @@ CodePageDecoder::CodePageDecoder(uint16_t code_page) : code_page_(code_page) {
                    " is not supported: Jet 3 text is read in the Windows code pages " +
                    SupportedList() + ".");
   }
-  const std::string name = "CP" + std::to_string(code_page);
-  iconv_t converter = iconv_open("UTF-16LE", name.c_str());
-  if (converter == reinterpret_cast<iconv_t>(-1)) {
-    throw JetError(InCodePage(code_page) +
-                   " cannot be decoded: this system's iconv has no converter from " + name +
-                   " (" + std::strerror(errno) + ").");
-  }
-  converter_.reset(converter);
+  converter_ = std::make_unique<CodePageConverter>(code_page);
   for (size_t byte = 0; byte < single_.size(); ++byte) {
     const uint8_t one[1] = {static_cast<uint8_t>(byte)};
     std::u16string text;
-    switch (Convert(one, text)) {
+    switch (converter_->Convert(one, text)) {
       case Outcome::kCharacter:
         if (text.size() != 1) {
-          throw JetError(InCodePage(code_page) + " cannot be decoded: iconv reads byte " +
+          throw JetError(InCodePage(code_page) + " cannot be decoded: the system reads byte " +
                          std::to_string(byte) + " as " + std::to_string(text.size()) +
                          " UTF-16 units.");
         }
@@ -155,23 +133,6 @@ CodePageDecoder::CodePageDecoder(uint16_t code_page) : code_page_(code_page) {
   }
 }
 
-CodePageDecoder::Outcome CodePageDecoder::Convert(std::span<const uint8_t> bytes,
-                                                  std::u16string& text) const {
-  iconv(converter_.get(), nullptr, nullptr, nullptr, nullptr);
-  char16_t units[8];
-  char* in = reinterpret_cast<char*>(const_cast<uint8_t*>(bytes.data()));
-  size_t in_left = bytes.size();
-  char* out = reinterpret_cast<char*>(units);
-  size_t out_left = sizeof units;
-  if (iconv(converter_.get(), &in, &in_left, &out, &out_left) == static_cast<size_t>(-1)) {
-    return errno == EINVAL ? Outcome::kIncomplete : Outcome::kUndefined;
-  }
-  // Emits what a stateful converter still holds back.
-  iconv(converter_.get(), nullptr, nullptr, &out, &out_left);
-  text.append(units, (sizeof units - out_left) / sizeof units[0]);
-  return Outcome::kCharacter;
-}
-
 std::u16string CodePageDecoder::Decode(std::span<const uint8_t> bytes, bool& exact) const {
   std::u16string text;
   text.reserve(bytes.size());
@@ -183,7 +144,7 @@ std::u16string CodePageDecoder::Decode(std::span<const uint8_t> bytes, bool& exa
     } else {
       // A lead byte with no trail byte, or a pair the code page leaves undefined, is one
       // unreadable character.
-      if (i + 1 == bytes.size() || Convert(bytes.subspan(i, 2), text) != Outcome::kCharacter) {
+      if (i + 1 == bytes.size() || converter_->Convert(bytes.subspan(i, 2), text) != Outcome::kCharacter) {
         text.push_back(u'\uFFFD');
         exact = false;
       }

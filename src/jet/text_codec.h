@@ -64,8 +64,8 @@ class TextEncoding {
   // Jet 4 text.
   TextEncoding();
   // Jet 3 text in a Windows ANSI code page: 874, 932, 936, 949, 950 or 1250 to 1258, decoded
-  // by the C library's iconv. Raises JetError naming the code page for any other, or when
-  // this system's iconv has no converter for it.
+  // by the system's own conversion (code_page.h). Raises JetError naming the code page for
+  // any other, or when the system has no conversion for it.
   explicit TextEncoding(uint16_t code_page);
   TextEncoding(TextEncoding&&) noexcept;
   TextEncoding& operator=(TextEncoding&&) noexcept;

@@ -65,7 +65,7 @@ TEST(BadInputTest, NewerFormatsAreUnrecognized) {
   VINTREL_REQUIRE_FIXTURES();
   for (const char* name : {"emptyV2007.accdb", "fixedNumericTestV2010.accdb"}) {
     std::string path = (testing::FixturesRoot() / "ace" / name).string();
-    EXPECT_EQ(ErrorOpening(path), "Unrecognized database format '" + path + "'.");
+    EXPECT_EQ(ErrorOpening(path), "Unrecognized database format '" + FullPath(path) + "'.");
   }
 }
 

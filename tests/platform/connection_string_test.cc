@@ -1,4 +1,4 @@
-#include "platform/posix/connection_string.h"
+#include "platform/common/connection_string.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 
 #include "compaction/raised_error.h"
-#include "platform/posix/connection_string.h"
+#include "platform/common/connection_string.h"
 #include "platform/posix/posix_directory_lock.h"
 #include "platform/posix/posix_file_system.h"
 #include "scratch_directory.h"

@@ -11,6 +11,7 @@
 #include "platform/windows/com_object_factory.h"
 #include "platform/windows/com_objects.h"
 #include "platform/windows/wide_text.h"
+#include "platform/windows/win32_file_system.h"
 #include "raised_description.h"
 #include "scratch_directory.h"
 
@@ -18,10 +19,6 @@ namespace vintrel {
 namespace {
 
 using testing::DescriptionOf;
-// Wine's Scripting Runtime lacks File.Delete and the Name assignment; Windows' has them.
-bool RunningUnderWine() {
-  return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
 
 class ComPlatformTest : public ::testing::Test {
  protected:
@@ -62,22 +59,39 @@ TEST_F(ComPlatformTest, MissingFilesAreNotFound) {
   EXPECT_EQ(DescriptionOf([&] { fileSystem_->GetFile(u"lift.mdb"); }), u"File not found");
 }
 
-TEST_F(ComPlatformTest, FileDeleteAndRenameSucceedOrRaiseADescription) {
-  testing::WriteFile(L"lift.mdb", "database");
+// Under Wine, File.Delete and the Name assignment are our own (its Scripting Runtime leaves
+// them unimplemented), with the component's semantics and texts.
+TEST_F(ComPlatformTest, FileDeleteAndRenameWorkAsTheScriptingRuntimesDo) {
+  testing::WriteFile(L"lift.mdb", "database", /*readOnly=*/true);
   testing::WriteFile(L"lift1.mdb", "compacted");
+  testing::WriteFile(L"log.mdb", "log");
   const std::shared_ptr<File> database = fileSystem_->GetFile(u"lift.mdb");
   const std::shared_ptr<File> scratch = fileSystem_->GetFile(u"lift1.mdb");
   ASSERT_NE(database, nullptr);
   ASSERT_NE(scratch, nullptr);
-  if (RunningUnderWine()) {
-    EXPECT_NE(DescriptionOf([&] { database->Delete(false); }), u"");
-    EXPECT_NE(DescriptionOf([&] { scratch->SetName(u"lift.mdb"); }), u"");
-    EXPECT_EQ(testing::ListDirectory(), (std::vector<std::string>{"lift.mdb", "lift1.mdb"}));
-    return;
-  }
-  database->Delete(false);
+  EXPECT_EQ(DescriptionOf([&] { database->Delete(false); }), u"Permission denied");
+  EXPECT_EQ(DescriptionOf([&] { scratch->SetName(u"log.mdb"); }), u"File already exists");
+  EXPECT_EQ(testing::ListDirectory(), (std::vector<std::string>{"lift.mdb", "lift1.mdb", "log.mdb"}));
+  database->Delete(true);
   scratch->SetName(u"lift.mdb");
   EXPECT_EQ(testing::ReadFile(L"lift.mdb"), "compacted");
+  EXPECT_EQ(testing::ListDirectory(), (std::vector<std::string>{"lift.mdb", "log.mdb"}));
+  // The renamed file is still the one the object names.
+  scratch->Delete(false);
+  EXPECT_EQ(testing::ListDirectory(), std::vector<std::string>{"log.mdb"});
+  EXPECT_EQ(DescriptionOf([&] { scratch->Delete(false); }), u"File not found");
+}
+
+// Where no JetEngine class is registered (Wine), the engine is our own, reached through the
+// same late-bound call: its failures carry the engine's description.
+TEST_F(ComPlatformTest, WithoutAJetEngineClassOurEngineCompacts) {
+  const auto engine = std::dynamic_pointer_cast<Engine>(objects_.CreateObject(kJetEngineClass));
+  ASSERT_NE(engine, nullptr);
+  const std::u16string prefix = u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
+  testing::WriteFile(L"lift.mdb", std::string(4096, 'x'));
+  const std::u16string description =
+      DescriptionOf([&] { engine->CompactDatabase(prefix + u"lift.mdb", prefix + u"lift1.mdb"); });
+  EXPECT_EQ(description, u"Unrecognized database format '" + FromWide(FullFilePath(u"lift.mdb")) + u"'.");
   EXPECT_EQ(testing::ListDirectory(), std::vector<std::string>{"lift.mdb"});
 }
 

@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "compaction/raised_error.h"
 #include "fake_dispatch.h"
 #include "platform/windows/com_error.h"
+#include "platform/windows/com_object_factory.h"
 #include "platform/windows/com_objects.h"
+#include "platform/windows/win32_file_system.h"
 #include "raised_description.h"
+#include "scratch_directory.h"
 
 namespace vintrel {
 namespace {
@@ -41,7 +46,7 @@ TEST(ComWrappersTest, MethodArgumentsArriveInDeclaredOrder) {
 
 TEST(ComWrappersTest, RenameAssignsTheNameProperty) {
   FakeDispatch fake;
-  ComFile file(Wrap(fake));
+  ComFile file(Wrap(fake), L"C:\\data\\lift1.mdb");
   file.SetName(u"lift.mdb");
   ASSERT_EQ(fake.calls.size(), 1u);
   EXPECT_EQ(fake.calls[0].member, L"Name");
@@ -85,7 +90,7 @@ TEST(ComWrappersTest, EveryReferenceTakenIsReleased) {
 
 TEST(ComWrappersTest, InvokeExceptionsGiveTheComponentsDescription) {
   FakeDispatch fake;
-  ComFile file(Wrap(fake));
+  ComFile file(Wrap(fake), L"C:\\data\\lift1.mdb");
   fake.status = DISP_E_EXCEPTION;
   // Filled in only on request, as components that defer the work do.
   fake.fillException = [](EXCEPINFO& info) {
@@ -96,7 +101,7 @@ TEST(ComWrappersTest, InvokeExceptionsGiveTheComponentsDescription) {
 
 TEST(ComWrappersTest, InvokeExceptionsWithoutDescriptionGiveTheCodesText) {
   FakeDispatch fake;
-  ComFile file(Wrap(fake));
+  ComFile file(Wrap(fake), L"C:\\data\\lift1.mdb");
   fake.status = DISP_E_EXCEPTION;
   fake.fillException = [](EXCEPINFO& info) { info.scode = MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, 58); };
   EXPECT_EQ(DescriptionOf([&] { file.SetName(u"lift.mdb"); }), u"File already exists");
@@ -115,6 +120,61 @@ TEST(ComWrappersTest, OtherFailuresTakeTheErrorObjectsDescription) {
   fake.errorObjectDescription.clear();
   ::SetErrorInfo(0, nullptr);
   EXPECT_EQ(DescriptionOf([&] { engine.CompactDatabase(u"a", u"b"); }), StandardText(E_FAIL));
+}
+
+// A member the component leaves unimplemented is served by our own operation; any other
+// failure is the component's to report.
+TEST(ComWrappersTest, UnimplementedMembersAreServedByOurOwn) {
+  const testing::WorkingDirectory directory;
+  testing::WriteFile(L"lift1.mdb", "scratch");
+  FakeDispatch fake;
+  ComFile file(Wrap(fake), FullFilePath(u"lift1.mdb"));
+  fake.status = DISP_E_EXCEPTION;
+  fake.fillException = [](EXCEPINFO& info) { info.scode = E_NOTIMPL; };
+  file.SetName(u"lift.mdb");
+  EXPECT_EQ(testing::ListDirectory(), std::vector<std::string>{"lift.mdb"});
+  fake.status = E_NOTIMPL;
+  file.Delete(false);
+  EXPECT_EQ(testing::ListDirectory(), std::vector<std::string>{});
+  fake.status = E_ACCESSDENIED;
+  testing::WriteFile(L"lift.mdb", "database");
+  EXPECT_EQ(DescriptionOf([&] { file.Delete(false); }), StandardText(E_ACCESSDENIED));
+  EXPECT_EQ(testing::ListDirectory(), std::vector<std::string>{"lift.mdb"});
+}
+
+// The factory's choice: a registered class is the platform's object, whatever ours could do;
+// ours stand in only for the JetEngine and FileSystemObject classes when they are not
+// registered.
+TEST(ComObjectFactoryTest, OurObjectsStandInOnlyForUnregisteredClasses) {
+  FakeDispatch fake;
+  ComObjectFactory registered([&](REFCLSID, IDispatch** object) {
+    fake.AddRef();
+    *object = &fake;
+    return S_OK;
+  });
+  const auto engine = std::dynamic_pointer_cast<Engine>(registered.CreateObject(kJetEngineClass));
+  ASSERT_NE(engine, nullptr);
+  engine->CompactDatabase(u"a", u"b");
+  ASSERT_EQ(fake.calls.size(), 1u);
+  EXPECT_EQ(fake.calls[0].member, L"CompactDatabase");
+
+  ComObjectFactory unregistered([](REFCLSID, IDispatch** object) {
+    *object = nullptr;
+    return REGDB_E_CLASSNOTREG;
+  });
+  const auto ours = std::dynamic_pointer_cast<Engine>(unregistered.CreateObject(kJetEngineClass));
+  ASSERT_NE(ours, nullptr);
+  EXPECT_EQ(DescriptionOf([&] { ours->CompactDatabase(u"a", u"b"); }),
+            u"The connection string is not a list of key=value pairs separated by semicolons.");
+  EXPECT_NE(std::dynamic_pointer_cast<Win32FileSystem>(unregistered.CreateObject(kFileSystemObjectClass)), nullptr);
+  const ClassId dictionary{u"{EE09B103-97E0-11CF-978F-00A02463E06F}"};
+  EXPECT_EQ(DescriptionOf([&] { unregistered.CreateObject(dictionary); }), StandardText(REGDB_E_CLASSNOTREG));
+
+  ComObjectFactory failing([](REFCLSID, IDispatch** object) {
+    *object = nullptr;
+    return E_ACCESSDENIED;
+  });
+  EXPECT_EQ(DescriptionOf([&] { failing.CreateObject(kJetEngineClass); }), StandardText(E_ACCESSDENIED));
 }
 
 TEST(StandardTextTest, EveryCodeHasAText) {

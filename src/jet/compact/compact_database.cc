@@ -1,7 +1,5 @@
 #include "jet/compact/compact_database.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <ctime>
 #include <map>
@@ -160,8 +158,7 @@ CompactionFigures WriteVerifiedCopy(const SourceLock& lock, const std::string& d
 
 CompactionFigures CompactDatabase(const SourceLock& source, const std::string& destination_path,
                                   const CompactionOptions& options) {
-  struct stat existing;
-  if (::lstat(destination_path.c_str(), &existing) == 0) throw JetError("Database already exists.");
+  if (NameTaken(destination_path)) throw JetError("Database already exists.");
   try {
     return WriteVerifiedCopy(source, destination_path, options);
   } catch (const JetError& error) {

@@ -44,7 +44,7 @@ struct CompactionOptions {
   // Gives the written copy what it must keep of the source's file besides its content (its
   // owner and mode, say): called with the source's and the copy's descriptors before the copy
   // is flushed and named. What it raises is passed on, and no copy is left.
-  std::function<void(int source, int copy)> finish_copy = nullptr;
+  std::function<void(NativeFile source, NativeFile copy)> finish_copy = nullptr;
 };
 
 // Writes the compacted copy of `source` through `output` and finishes the file. A Jet 3

@@ -1,9 +1,10 @@
 #include "jet/compact/content_digest.h"
 
-// Long values are hashed in pieces of up to a page: on x86 through the library's dispatch,
-// which picks the widest vector unit at run time (AVX2 rather than SSE2). Short values are
-// hashed directly: through the dispatch their many calls cost more than it saves.
-#if defined(__x86_64__) || defined(__i386__)
+// Long values are hashed in pieces of up to a page: through the library's x86 dispatch where it
+// has one (VINTREL_XXHASH_DISPATCH), which picks the widest vector unit at run time (AVX2
+// rather than SSE2). Short values are hashed directly: through the dispatch their many calls
+// cost more than it saves.
+#if VINTREL_XXHASH_DISPATCH
 #define XXH_DISPATCH_DISABLE_REPLACE 1
 #include <xxh_x86dispatch.h>
 #else
@@ -35,7 +36,7 @@ uint64_t AddField(uint64_t hash, const Field& field, const void* bytes, size_t s
 }
 
 void AddLongValuePiece(XXH3_state_t* state, std::span<const uint8_t> piece) {
-#if defined(__x86_64__) || defined(__i386__)
+#if VINTREL_XXHASH_DISPATCH
   XXH3_64bits_update_dispatch(state, piece.data(), piece.size());
 #else
   XXH3_64bits_update(state, piece.data(), piece.size());

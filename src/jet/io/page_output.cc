@@ -1,10 +1,6 @@
 #include "jet/io/page_output.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <utility>
 
 #include "jet/jet_error.h"
@@ -65,10 +61,7 @@ void PageOutput::WriteWindow() {
                "'" + path_ + "'");
   // The disk starts on each window as soon as it is written (the call does not wait), so that
   // little is left to wait for when the copy is flushed.
-  if (::sync_file_range(file_.get(), static_cast<off_t>(uint64_t{window_first_} * page_size_),
-                        static_cast<off_t>(window_used_), SYNC_FILE_RANGE_WRITE) != 0) {
-    RaisePathError("flush", path_, errno);
-  }
+  StartWriteBack(file_.get(), uint64_t{window_first_} * page_size_, window_used_, "'" + path_ + "'");
   window_used_ = 0;
 }
 
@@ -80,12 +73,10 @@ uint32_t PageOutput::page_count() const {
 
 void PageOutput::Finish() {
   WriteWindow();
-  if (::ftruncate(file_.get(), static_cast<off_t>(static_cast<uint64_t>(page_count()) * page_size_)) != 0) {
-    RaisePathError("size", path_, errno);
-  }
+  SetFileSize(file_.get(), static_cast<uint64_t>(page_count()) * page_size_, "'" + path_ + "'");
   // Only starts the writing to disk, so that the disk works while the copy is read back;
   // the owner of the file waits for it (TemporaryFile::Publish).
-  if (::sync_file_range(file_.get(), 0, 0, SYNC_FILE_RANGE_WRITE) != 0) RaisePathError("flush", path_, errno);
+  StartWriteBack(file_.get(), 0, 0, "'" + path_ + "'");
   file_.Close("'" + path_ + "'");
 }
 

@@ -1,9 +1,6 @@
 #include "jet/io/page_source.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <deque>
 #include <utility>
 
@@ -117,24 +114,10 @@ void PageSource::Read(uint64_t offset, std::span<uint8_t> out) const {
   std::copy(read.bytes.begin(), read.bytes.end(), out.begin());
 }
 
-// O_NONBLOCK: opening a FIFO or a device must not wait for a writer; only a regular file
-// goes on to be read.
-Descriptor OpenRegularFile(const std::string& path, struct stat& state) {
-  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (!file.valid()) {
-    if (errno == ENOENT || errno == ENOTDIR) throw JetError("Could not find file '" + path + "'.");
-    RaisePathError("open", path, errno);
-  }
-  if (::fstat(file.get(), &state) != 0 || !S_ISREG(state.st_mode)) {
-    throw JetError("Could not open '" + path + "': not a regular file.");
-  }
-  return file;
-}
-
 std::unique_ptr<PageSource> OpenFileSource(const std::string& path) {
-  struct stat state;
-  Descriptor file = OpenRegularFile(path, state);
-  return std::make_unique<FileSource>(std::move(file), static_cast<uint64_t>(state.st_size), path);
+  uint64_t size;
+  Descriptor file = OpenRegularFile(path, size);
+  return std::make_unique<FileSource>(std::move(file), size, path);
 }
 
 std::unique_ptr<PageSource> MemorySource(std::vector<uint8_t> bytes) {

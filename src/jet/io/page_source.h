@@ -2,8 +2,6 @@
 // bytes in memory (the fuzzer and tests). Neither can write.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -32,12 +30,7 @@ class PageSource {
   void Read(uint64_t offset, std::span<uint8_t> out) const;
 };
 
-// Opens `path` read-only, and `state` from the open file, for the page source and the
-// source lock alike. Raises JetError "Could not find file '<path>'." when nothing is there,
-// and "Could not open '<path>': not a regular file." for a directory, FIFO or device.
-Descriptor OpenRegularFile(const std::string& path, struct stat& state);
-
-// Raises as OpenRegularFile does.
+// Raises as OpenRegularFile (file_io.h) does.
 std::unique_ptr<PageSource> OpenFileSource(const std::string& path);
 std::unique_ptr<PageSource> MemorySource(std::vector<uint8_t> bytes);
 

@@ -1,11 +1,10 @@
 // The source of a compaction, held from before anything of it is read until the caller lets
-// it go: opened read-only; refused when another program has it open (in_use.h) or when
-// another compaction holds it; kept out of reach of Jet clients that open it meanwhile, by a
-// read lock over all its bytes, which makes their write locks fail; and remembered as it was,
-// so that a change made behind the locks is found before the file is trusted or deleted.
+// it go: opened read-only; refused when another program has it open for writing, or its lock
+// file, or when another compaction holds it; kept out of reach of Jet clients that open it
+// meanwhile; and remembered as it was, so that a change made behind the hold is found before
+// the file is trusted or deleted. How each system does it: posix/source_lock.cc,
+// windows/source_lock.cc.
 #pragma once
-
-#include <sys/stat.h>
 
 #include <string>
 #include <string_view>
@@ -20,8 +19,8 @@ class SourceLock {
   explicit SourceLock(const std::string& path);
 
   const std::string& path() const { return path_; }
-  // The file's descriptor, which the lock lives as long as: its last close lets the lock go.
-  int descriptor() const { return file_.get(); }
+  // The open file, which the lock lives as long as: its last close lets the lock go.
+  NativeFile descriptor() const { return file_.get(); }
 
   // Raises "The database '<path>' changed while it was compacted; <consequence>" when the
   // path no longer names the file locked, or the file's size, modification or change time
@@ -31,7 +30,7 @@ class SourceLock {
  private:
   std::string path_;
   Descriptor file_;
-  struct stat taken_;
+  FileState taken_;
 };
 
 }  // namespace vintrel::jet

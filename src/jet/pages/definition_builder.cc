@@ -21,7 +21,7 @@ class BlockWriter {
   // Appends `size` zero bytes and returns their offset.
   size_t Reserve(size_t size) {
     const size_t at = bytes_.size();
-    bytes_.resize(at + size, 0);
+    bytes_.resize(at + size);
     return at;
   }
   void U8(size_t at, uint8_t value) { bytes_[at] = value; }

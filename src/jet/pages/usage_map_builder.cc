@@ -60,7 +60,8 @@ std::vector<uint8_t> BuildGlobalFreeMap(const Format& format, PageOutput& output
   const size_t row_room = format.page_size - format.data_row_offsets - 4 - kUsageMapRowSize;
   const size_t max_bitmap = (row_room - kInlineMapBitmapOffset) / kInlineGranule * kInlineGranule;
   const uint64_t count = output.page_count();
-  const size_t bitmap = std::max(kMinInlineBitmap, (count + 8 * kInlineGranule - 1) / (8 * kInlineGranule) * kInlineGranule);
+  const size_t bitmap = static_cast<size_t>(
+      std::max<uint64_t>(kMinInlineBitmap, (count + 8 * kInlineGranule - 1) / (8 * kInlineGranule) * kInlineGranule));
   if (bitmap <= max_bitmap) {
     std::vector<uint8_t> row(kInlineMapBitmapOffset + bitmap, 0);
     row[0] = kInlineMapForm;

@@ -19,10 +19,8 @@ class NativeJetEngine final : public Engine {
                            bool salvage = false)
       : holds_(std::move(holds)), salvage_(salvage) {}
 
-  // Source and destination are connection strings naming the provider
-  // "Microsoft.Jet.OLEDB.4.0" and a Data Source, resolved against the current directory;
-  // the destination may ask for "Jet OLEDB:Engine Type" 5, the Jet 4 format, which is also
-  // what an absent engine type gives for a Jet 4 source.
+  // Source and destination are connection strings as ReadCompactionRequest takes them; their
+  // Data Sources are resolved against the current directory.
   void CompactDatabase(const std::u16string& source, const std::u16string& destination) override;
 
  private:

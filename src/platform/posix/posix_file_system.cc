@@ -85,7 +85,9 @@ void RenameNoReplace(const std::string& from, const std::string& to) {
 // may be found under its scratch name alone.
 void FlushFolderOf(const std::string& path) {
   try {
-    jet::SyncDirectoryOf(path);
+    const jet::Descriptor folder(::open(jet::DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.valid()) jet::RaisePathError("open the directory of", path, errno);
+    if (::fsync(folder.get()) != 0) jet::RaisePathError("flush the directory of", path, errno);
   } catch (const jet::JetError& error) {
     throw RaisedError(FromUtf8(error.what()));
   }

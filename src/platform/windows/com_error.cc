@@ -113,7 +113,7 @@ std::u16string StandardText(HRESULT status) {
 
 void RaiseComFailure(HRESULT status, IUnknown* object, REFIID interfaceId) {
   std::u16string description = ErrorObjectDescription(object, interfaceId);
-  throw RaisedError(description.empty() ? StandardText(status) : std::move(description));
+  throw ComFailure(status, description.empty() ? StandardText(status) : std::move(description));
 }
 
 void RaiseLastError() {
@@ -126,14 +126,13 @@ void RaiseInvokeException(EXCEPINFO& info) {
   const Bstr source = Bstr::Adopt(std::exchange(info.bstrSource, nullptr));
   const Bstr helpFile = Bstr::Adopt(std::exchange(info.bstrHelpFile, nullptr));
   std::u16string description = Bstr::Adopt(std::exchange(info.bstrDescription, nullptr)).text();
-  if (!description.empty()) throw RaisedError(std::move(description));
   // A component that fills in only wCode means one of its own error numbers.
   HRESULT status = info.scode;
   if (status == S_OK) {
     status = info.wCode != 0 ? MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, info.wCode)
                              : DISP_E_EXCEPTION;
   }
-  throw RaisedError(StandardText(status));
+  throw ComFailure(status, description.empty() ? StandardText(status) : std::move(description));
 }
 
 }  // namespace vintrel

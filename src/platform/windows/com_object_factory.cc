@@ -1,6 +1,8 @@
 // Every object is asked for IDispatch, the one interface all our calls go through, and is
 // wrapped according to its class identifier rather than by probing its interfaces.
-// CLSCTX_SERVER accepts whichever kind of server the class is registered with.
+// CLSCTX_SERVER accepts whichever kind of server the class is registered with. Our own
+// objects stand in only for a class that is not registered (REGDB_E_CLASSNOTREG): a
+// registered class that fails otherwise is the failure to report.
 #include "platform/windows/com_object_factory.h"
 
 #include "platform/windows/windows_api.h"
@@ -11,10 +13,21 @@
 
 #include "platform/windows/com_error.h"
 #include "platform/windows/com_objects.h"
+#include "platform/windows/native_engine_object.h"
 #include "platform/windows/wide_text.h"
+#include "platform/windows/win32_file_system.h"
 #include "platform/windows/windows_directory_lock.h"
 
 namespace vintrel {
+namespace {
+
+HRESULT CreateInstance(REFCLSID classId, IDispatch** object) {
+  return ::CoCreateInstance(classId, nullptr, CLSCTX_SERVER, IID_IDispatch, reinterpret_cast<void**>(object));
+}
+
+}  // namespace
+
+ComObjectFactory::ComObjectFactory(Creator create) : create_(create ? std::move(create) : Creator(CreateInstance)) {}
 
 std::shared_ptr<PlatformObject> ComObjectFactory::CreateObject(ClassId classId) {
   const std::wstring text = ToWide(classId.text);
@@ -23,7 +36,14 @@ std::shared_ptr<PlatformObject> ComObjectFactory::CreateObject(ClassId classId) 
   if (FAILED(status)) RaiseComFailure(status);
 
   Microsoft::WRL::ComPtr<IDispatch> object;
-  status = ::CoCreateInstance(classIdentifier, nullptr, CLSCTX_SERVER, IID_PPV_ARGS(&object));
+  status = create_(classIdentifier, object.ReleaseAndGetAddressOf());
+  if (status == REGDB_E_CLASSNOTREG && classId.text == kJetEngineClass.text) {
+    object = CreateNativeEngineObject();
+    status = S_OK;
+  }
+  if (status == REGDB_E_CLASSNOTREG && classId.text == kFileSystemObjectClass.text) {
+    return std::make_shared<Win32FileSystem>();
+  }
   if (FAILED(status)) RaiseComFailure(status);
 
   DispatchObject dispatch(std::move(object));

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/windows/com_error.h"
+
 namespace vintrel {
 namespace {
 
@@ -17,23 +19,49 @@ std::vector<Variant> Arguments(Values&&... values) {
   return arguments;
 }
 
+// The component's call, or ours where the component does not implement the member.
+template <typename Call, typename Own>
+auto ComponentOrOwn(Call call, Own own) {
+  try {
+    return call();
+  } catch (const ComFailure& failure) {
+    if (failure.status() != E_NOTIMPL) throw;
+  }
+  return own();
+}
+
 }  // namespace
 
-void ComFile::Delete(bool force) { object().Call(L"Delete", Arguments(Variant::Boolean(force))); }
+void ComFile::Delete(bool force) {
+  ComponentOrOwn([&] { object().Call(L"Delete", Arguments(Variant::Boolean(force))); }, [&] { own_.Delete(force); });
+}
 
-void ComFile::SetName(const std::u16string& name) { object().Put(L"Name", Variant::String(name)); }
+void ComFile::SetName(const std::u16string& name) {
+  ComponentOrOwn(
+      [&] {
+        object().Put(L"Name", Variant::String(name));
+        own_.Renamed(name);
+      },
+      [&] { own_.SetName(name); });
+}
 
 bool ComFileSystem::FileExists(const std::u16string& path) {
-  return object().Call(L"FileExists", Arguments(Variant::String(path))).AsBoolean();
+  return ComponentOrOwn([&] { return object().Call(L"FileExists", Arguments(Variant::String(path))).AsBoolean(); },
+                        [&] { return own_.FileExists(path); });
 }
 
 void ComFileSystem::DeleteFile(const std::u16string& path, bool force) {
-  object().Call(L"DeleteFile", Arguments(Variant::String(path), Variant::Boolean(force)));
+  ComponentOrOwn([&] { object().Call(L"DeleteFile", Arguments(Variant::String(path), Variant::Boolean(force))); },
+                 [&] { own_.DeleteFile(path, force); });
 }
 
 std::shared_ptr<File> ComFileSystem::GetFile(const std::u16string& path) {
-  Variant file = object().Call(L"GetFile", Arguments(Variant::String(path)));
-  return std::make_shared<ComFile>(DispatchObject(file.AsObject()));
+  return ComponentOrOwn(
+      [&]() -> std::shared_ptr<File> {
+        Variant file = object().Call(L"GetFile", Arguments(Variant::String(path)));
+        return std::make_shared<ComFile>(DispatchObject(file.AsObject()), FullFilePath(path));
+      },
+      [&] { return own_.GetFile(path); });
 }
 
 void ComEngine::CompactDatabase(const std::u16string& source, const std::u16string& destination) {

@@ -1,6 +1,8 @@
 // The platform objects as wrappers over the Scripting Runtime's and Jet's COM objects. Each
 // wrapper holds one COM reference and releases it when destroyed, so a std::shared_ptr to a
-// wrapper is one COM reference, released when the last copy goes.
+// wrapper is one COM reference, released when the last copy goes. A member that the
+// component leaves unimplemented (E_NOTIMPL) is served by our own Win32 operation instead
+// (win32_file_system.h).
 #pragma once
 
 #include <memory>
@@ -8,6 +10,7 @@
 
 #include "compaction/platform_objects.h"
 #include "platform/windows/dispatch_object.h"
+#include "platform/windows/win32_file_system.h"
 
 namespace vintrel {
 
@@ -23,12 +26,15 @@ class ComObject : public virtual PlatformObject {
   DispatchObject object_;
 };
 
-// Scripting.File
+// Scripting.File, for the file at the full path `path`.
 class ComFile final : public File, public ComObject {
  public:
-  using ComObject::ComObject;
+  ComFile(DispatchObject object, std::wstring path) : ComObject(std::move(object)), own_(std::move(path)) {}
   void Delete(bool force) override;
   void SetName(const std::u16string& name) override;
+
+ private:
+  Win32File own_;
 };
 
 // Scripting.FileSystemObject
@@ -38,6 +44,9 @@ class ComFileSystem final : public FileSystem, public ComObject {
   bool FileExists(const std::u16string& path) override;
   void DeleteFile(const std::u16string& path, bool force) override;
   std::shared_ptr<File> GetFile(const std::u16string& path) override;
+
+ private:
+  Win32FileSystem own_;
 };
 
 // JRO.JetEngine

@@ -47,10 +47,14 @@ TEST_P(RowMovesTest, NamesARowTakenTwiceAndARowNeverMoved) {
   EXPECT_EQ(moves_.Translate(beyond), std::optional<uint32_t>(1000));
 }
 
+// Spill files have no name on Linux; on Windows they go when they are closed.
 TEST_P(RowMovesTest, LeavesNoFileBehind) {
-  for (uint32_t i = 0; i < 50; ++i) moves_.Add(50 - i, i);
-  moves_.Sort();
-  EXPECT_TRUE(std::filesystem::is_empty(dir_.Path(""))) << "spill files have no name";
+  {
+    RowMoves moves(dir_.Path(""), GetParam());
+    for (uint32_t i = 0; i < 50; ++i) moves.Add(50 - i, i);
+    moves.Sort();
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.Path("")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Budgets, RowMovesTest, ::testing::Values(size_t{1} << 20, size_t{7}, size_t{1}));

@@ -1,10 +1,12 @@
 #include "jet/io/file_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "jet/jet_error.h"
 
@@ -80,16 +82,19 @@ void WriteExactly(int fd, uint64_t offset, std::span<const uint8_t> bytes, const
   if (done < bytes.size()) RaiseFileError("write", subject, ENOSPC);
 }
 
+std::string FullPath(const std::string& path) {
+  return std::filesystem::absolute(path).lexically_normal().string();
+}
+
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-void SyncDirectoryOf(const std::string& path) {
-  Descriptor directory(::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!directory.valid()) RaisePathError("open the directory of", path, errno);
-  if (::fsync(directory.get()) != 0) RaisePathError("flush the directory of", path, errno);
+bool NameTaken(const std::string& path) {
+  struct stat existing;
+  return ::lstat(path.c_str(), &existing) == 0;
 }
 
 Descriptor CreateScratchFile(const std::string& directory) {
@@ -97,6 +102,32 @@ Descriptor CreateScratchFile(const std::string& directory) {
   Descriptor file(::mkostemp(path.data(), O_CLOEXEC));
   if (!file.valid()) RaiseFileError("create a scratch file in", "'" + directory + "'", errno);
   ::unlink(path.c_str());
+  return file;
+}
+
+void SetFileSize(int fd, uint64_t size, const std::string& subject) {
+  if (::ftruncate(fd, static_cast<off_t>(size)) != 0) RaiseFileError("size", subject, errno);
+}
+
+void StartWriteBack(int fd, uint64_t offset, uint64_t length, const std::string& subject) {
+  if (::sync_file_range(fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE) != 0) {
+    RaiseFileError("flush", subject, errno);
+  }
+}
+
+// O_NONBLOCK: opening a FIFO or a device must not wait for a writer; only a regular file
+// goes on to be read.
+Descriptor OpenRegularFile(const std::string& path, uint64_t& size) {
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!file.valid()) {
+    if (errno == ENOENT || errno == ENOTDIR) throw JetError("Could not find file '" + path + "'.");
+    RaisePathError("open", path, errno);
+  }
+  struct stat state;
+  if (::fstat(file.get(), &state) != 0 || !S_ISREG(state.st_mode)) {
+    throw JetError("Could not open '" + path + "': not a regular file.");
+  }
+  size = static_cast<uint64_t>(state.st_size);
   return file;
 }
 

@@ -8,7 +8,7 @@
 // link, which names the open file itself, so hard links and other paths to the database are
 // seen too; its access mode comes from the "flags:" line of /proc/<pid>/fdinfo/<fd>. The
 // processes of other users are not readable to an ordinary user and are passed over.
-#include "jet/io/in_use.h"
+#include "jet/io/posix/in_use.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -10,11 +10,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
-#include "jet/io/in_use.h"
-#include "jet/io/page_source.h"
+#include "jet/io/posix/in_use.h"
 #include "jet/jet_error.h"
 
 namespace vintrel::jet {
@@ -36,7 +36,8 @@ void LockAllBytesForReading(int fd, const std::string& path) {
 }  // namespace
 
 SourceLock::SourceLock(const std::string& path) : path_(path) {
-  file_ = OpenRegularFile(path, taken_);
+  uint64_t size;
+  file_ = OpenRegularFile(path, size);
   if (::flock(file_.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) RaiseInUse(path);
     RaisePathError("lock", path, errno);

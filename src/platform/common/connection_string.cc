@@ -1,7 +1,7 @@
 // Parsed in one pass, in UTF-16 throughout, since the strings arrive from the pass as they would
 // go to the platform's provider. Keys are folded to lower case in ASCII only, which is enough
 // for the provider's keys. Every malformed form raises the same description.
-#include "platform/posix/connection_string.h"
+#include "platform/common/connection_string.h"
 
 #include "compaction/raised_error.h"
 
