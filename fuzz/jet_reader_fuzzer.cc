@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   vintrel::jet::CheckIntegrity(*db);
   // As a compaction repairs what is derived from the rows, and as a salvage copies the rows
   // it can read and records the others.
-  for (const vintrel::jet::CompactionOptions options : {vintrel::jet::CompactionOptions{},
+  for (const vintrel::jet::CompactionOptions& options : {vintrel::jet::CompactionOptions{},
                                                          vintrel::jet::CompactionOptions{true, true}}) {
     try {
       CompactEverything(*db, options);
