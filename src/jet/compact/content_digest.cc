@@ -1,13 +1,15 @@
 #include "jet/compact/content_digest.h"
 
-// Long values are hashed in pieces of up to a page: through the library's x86 dispatch where it
-// has one (VINTREL_XXHASH_DISPATCH), which picks the widest vector unit at run time (AVX2
-// rather than SSE2). Short values are hashed directly: through the dispatch their many calls
-// cost more than it saves.
-#if VINTREL_XXHASH_DISPATCH
+// Long values are hashed in pieces of up to a page: on x86, through the dispatch of the system's
+// library where it is linked (VINTREL_XXHASH_LIBRARY), which picks the widest vector unit at
+// run time (AVX2 rather than SSE2). Short values are hashed directly: through the dispatch
+// their many calls cost more than it saves.
+#if defined(VINTREL_XXHASH_LIBRARY) && (defined(__x86_64__) || defined(__i386__))
+#define VINTREL_XXHASH_DISPATCH 1
 #define XXH_DISPATCH_DISABLE_REPLACE 1
 #include <xxh_x86dispatch.h>
 #else
+#define VINTREL_XXHASH_DISPATCH 0
 #include <xxhash.h>
 #endif
 

@@ -13,7 +13,7 @@
 #include <climits>
 
 #include "compaction/raised_error.h"
-#include "jet/io/file_io.h"
+#include "jet/io/posix/sync_directory.h"
 #include "jet/jet_error.h"
 #include "platform/posix/system_error.h"
 #include "text/utf.h"
@@ -85,9 +85,7 @@ void RenameNoReplace(const std::string& from, const std::string& to) {
 // may be found under its scratch name alone.
 void FlushFolderOf(const std::string& path) {
   try {
-    const jet::Descriptor folder(::open(jet::DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.valid()) jet::RaisePathError("open the directory of", path, errno);
-    if (::fsync(folder.get()) != 0) jet::RaisePathError("flush the directory of", path, errno);
+    jet::SyncDirectoryOf(path);
   } catch (const jet::JetError& error) {
     throw RaisedError(FromUtf8(error.what()));
   }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "jet/io/posix/sync_directory.h"
 #include "jet/jet_error.h"
 
 namespace vintrel::jet {
@@ -90,6 +91,12 @@ std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void SyncDirectoryOf(const std::string& path) {
+  Descriptor directory(::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!directory.valid()) RaisePathError("open the directory of", path, errno);
+  if (::fsync(directory.get()) != 0) RaisePathError("flush the directory of", path, errno);
 }
 
 bool NameTaken(const std::string& path) {

@@ -7,19 +7,10 @@
 #include <cerrno>
 #include <system_error>
 
+#include "jet/io/posix/sync_directory.h"
 #include "jet/jet_error.h"
 
 namespace vintrel::jet {
-namespace {
-
-// Flushes the directory entry of `path` (after it was created or renamed).
-void SyncDirectoryOf(const std::string& path) {
-  Descriptor directory(::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!directory.valid()) RaisePathError("open the directory of", path, errno);
-  if (::fsync(directory.get()) != 0) RaisePathError("flush the directory of", path, errno);
-}
-
-}  // namespace
 
 TemporaryFile::TemporaryFile(const std::string& destination) {
   file_ = Descriptor(::open(DirectoryOf(destination).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
